@@ -1,0 +1,25 @@
+// The synchronous hand-over from a worker thread to the main thread. A worker
+// that must touch the user interface or the model calls RunOnMainThread and
+// blocks until the main thread has run the work. In the Windows program the
+// main thread runs it from its message loop; in tests and command-line tools
+// the inline implementation runs it at once on the calling thread, serialised.
+#pragma once
+
+#include <functional>
+
+namespace vx {
+
+class MainThread {
+ public:
+  virtual ~MainThread() = default;
+  // Runs `work` on the main thread and returns when it has finished. Called
+  // on the main thread itself, it runs `work` directly.
+  virtual void RunSync(const std::function<void()>& work) = 0;
+  // Pumps pending window messages (a no-op outside the Windows program).
+  virtual void ProcessMessages() {}
+};
+
+// Runs work directly on the calling thread, one piece at a time.
+MainThread& InlineMainThread();
+
+}  // namespace vx

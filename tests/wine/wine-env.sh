@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Sets up and tears down the Wine environment of one test run:
+#   wine-env.sh start BUILD_DIR   private Xvfb, private prefix (own HOME), one
+#                                 persistent wineserver; writes BUILD_DIR/wine/env
+#   wine-env.sh stop BUILD_DIR    ends the wineserver and the Xvfb
+# The display is up before the first Wine process starts, as Wine needs it.
+set -euo pipefail
+cmd=${1:?start|stop}
+build=$(cd "${2:?build dir}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+state="$build/wine"
+mkdir -p "$state"
+export WINEPREFIX="$state/prefix" HOME="$state/home" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+stop() {
+  if [ -f "$state/env" ]; then
+    # shellcheck disable=SC1091
+    . "$state/env"
+    DISPLAY=$DISPLAY wineserver -k >/dev/null 2>&1 || true
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true
+    rm -f "$state/env"
+  fi
+}
+
+case "$cmd" in
+  stop) stop; exit 0 ;;
+  start) stop ;;
+  *) echo "usage: $0 start|stop BUILD_DIR" >&2; exit 2 ;;
+esac
+
+# A private X server on the first free display number from 90 on.
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+  [ -e "/tmp/.X11-unix/X$n" ] && break
+  sleep 0.1
+done
+[ -e "/tmp/.X11-unix/X$n" ] || { echo "wine-env: Xvfb :$n did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$n"
+
+# The fake browser records every URL the program asks the shell to open.
+cat >"$state/browser.sh" <<SH
+#!/bin/sh
+printf '%s\n' "\$*" >>"$state/browser.log"
+SH
+chmod +x "$state/browser.sh"
+
+if [ ! -f "$WINEPREFIX/.vx-ready" ]; then
+  rm -rf "$WINEPREFIX" "$HOME"
+  mkdir -p "$HOME"
+  wineboot -i >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log" >&2; exit 1; }
+  wineserver -w
+  touch "$WINEPREFIX/.vx-ready"
+fi
+
+# Japanese text through the IPA font; URLs to the fake browser.
+sed "s#@BROWSER@#$state/browser.sh#" "$here/prefix.reg.in" >"$state/prefix.reg"
+setsid wineserver -p >/dev/null 2>&1 </dev/null || true
+wine regedit /S "$(winepath -w "$state/prefix.reg" 2>/dev/null)" >/dev/null 2>&1
+: >"$state/browser.log"
+
+cat >"$state/env" <<ENV
+DISPLAY=$DISPLAY
+XVFB_PID=$xvfb_pid
+WINEPREFIX=$WINEPREFIX
+HOME=$HOME
+ENV
+echo "wine-env: display $DISPLAY, prefix $WINEPREFIX"
