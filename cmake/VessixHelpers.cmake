@@ -50,8 +50,9 @@ function(vx_test name)
   target_compile_options(${name} PRIVATE ${VX_WARNINGS})
   target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gmock GTest::gtest_main Threads::Threads)
   if(WIN32)
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES LABELS "wine;${A_LABELS}"
+    # Named apart from the native test of the same sources.
+    add_test(NAME ${name}_wine COMMAND ${name})
+    set_tests_properties(${name}_wine PROPERTIES LABELS "wine;${A_LABELS}"
       FIXTURES_REQUIRED wine_env TIMEOUT 300
       ENVIRONMENT "VX_SOURCE_DIR=${PROJECT_SOURCE_DIR};VX_BINARY_DIR=${PROJECT_BINARY_DIR}")
   else()
