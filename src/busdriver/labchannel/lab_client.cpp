@@ -1,0 +1,218 @@
+#include "busdriver/labchannel/lab_client.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "busdriver/labchannel/frame.h"
+#include "busdriver/labchannel/stream_socket.h"
+#include "busdriver/records.h"
+#include "platform/trace.h"
+
+namespace vx::lab {
+namespace {
+
+using bus::IoResult;
+
+class LabHandle final : public bus::DriverHandle {
+ public:
+  explicit LabHandle(std::unique_ptr<StreamSocket> sock) : sock_(std::move(sock)) {
+    receiver_ = std::thread([this] { Receive(); });
+  }
+  ~LabHandle() override {
+    Close();
+    if (receiver_.joinable()) receiver_.join();
+  }
+
+  // Opens the handle on the emulator; false with the emulator's error.
+  bool Open(uint32_t op, const std::string& path, uint32_t* last_error) {
+    Frame f;
+    f.op = op;
+    f.payload.assign(path.begin(), path.end());
+    auto reply = Transact(std::move(f), false);
+    if (!reply || reply->status != 0) {
+      *last_error = reply ? uint32_t(reply->status) : bus::kErrorFileNotFound;
+      return false;
+    }
+    handle_id_ = reply->handle;
+    return true;
+  }
+
+  IoResult Ioctl(uint32_t code, std::span<uint8_t> buffer, size_t in_size) override {
+    Frame f;
+    f.op = code;
+    f.handle = handle_id_;
+    f.status = int32_t(buffer.size());
+    f.payload.assign(buffer.begin(), buffer.begin() + long(std::min(in_size, buffer.size())));
+    return Complete(Transact(std::move(f), false), buffer);
+  }
+
+  IoResult Read(std::span<uint8_t> buffer) override {
+    Frame f;
+    f.op = kOpRead;
+    f.handle = handle_id_;
+    f.status = int32_t(buffer.size());
+    return Complete(Transact(std::move(f), true), buffer);
+  }
+
+  void InterruptReads() override {
+    std::lock_guard lock(mutex_);
+    interrupted_ = true;
+    cv_.notify_all();
+  }
+
+  bool Close() override {
+    {
+      std::lock_guard lock(mutex_);
+      if (closed_) return false;
+      closed_ = true;
+      cv_.notify_all();
+    }
+    sock_->Shutdown();  // the emulator drops the handle and its held read
+    return true;
+  }
+
+  uint32_t TraceId() const override { return handle_id_; }
+
+ private:
+  struct Pending {
+    bool done = false;
+    Frame reply;
+  };
+
+  // Sends a request and waits for its reply. nullopt: the connection is
+  // gone, the handle closed, or (for reads) the reads were interrupted.
+  std::optional<Frame> Transact(Frame f, bool is_read) {
+    f.type = FrameType::kRequest;
+    std::unique_lock lock(mutex_);
+    if (closed_ || dead_ || (is_read && interrupted_)) return std::nullopt;
+    f.id = ++next_id_;
+    uint32_t id = f.id;
+    pending_[id];
+    lock.unlock();
+    bool sent;
+    {
+      std::lock_guard send_lock(send_mutex_);
+      sent = sock_->SendAll(EncodeFrame(f));
+    }
+    lock.lock();
+    if (sent)
+      cv_.wait(lock, [&] { return pending_[id].done || closed_ || dead_ || (is_read && interrupted_); });
+    std::optional<Frame> out;
+    if (sent && pending_[id].done) out = std::move(pending_[id].reply);
+    pending_.erase(id);  // a late reply to an abandoned read is dropped
+    return out;
+  }
+
+  IoResult Complete(const std::optional<Frame>& reply, std::span<uint8_t> buffer) {
+    IoResult r;
+    if (!reply) {
+      std::lock_guard lock(mutex_);
+      r.last_error = closed_ || dead_ ? bus::kErrorInvalidHandle : bus::kErrorOperationAborted;
+      return r;
+    }
+    r.ok = reply->status == 0;
+    r.last_error = uint32_t(reply->status);
+    r.bytes = uint32_t(reply->payload.size());
+    if (r.ok)
+      std::memcpy(buffer.data(), reply->payload.data(), std::min(buffer.size(), reply->payload.size()));
+    return r;
+  }
+
+  void Receive() {
+    FrameDecoder decoder;
+    uint8_t chunk[8192];
+    for (;;) {
+      long n = sock_->Receive(chunk);
+      if (n <= 0) break;
+      decoder.Feed(std::span<const uint8_t>(chunk, size_t(n)));
+      while (auto f = decoder.Next()) {
+        if (f->type != FrameType::kReply) continue;
+        std::lock_guard lock(mutex_);
+        auto it = pending_.find(f->id);
+        if (it == pending_.end()) continue;
+        it->second.reply = std::move(*f);
+        it->second.done = true;
+        cv_.notify_all();
+      }
+      if (decoder.Broken()) {
+        TraceLine("lab channel: malformed frame from the emulator, connection dropped");
+        sock_->Shutdown();
+        break;
+      }
+    }
+    std::lock_guard lock(mutex_);
+    dead_ = true;
+    cv_.notify_all();
+  }
+
+  std::unique_ptr<StreamSocket> sock_;
+  std::mutex send_mutex_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::map<uint32_t, Pending> pending_;
+  uint32_t next_id_ = 0;
+  uint32_t handle_id_ = 0;
+  bool interrupted_ = false, closed_ = false, dead_ = false;
+  std::thread receiver_;
+};
+
+class LabChannel final : public bus::DriverChannel {
+ public:
+  explicit LabChannel(Endpoint e) : endpoint_(std::move(e)) {}
+
+  std::shared_ptr<bus::DriverHandle> OpenMasterBus() override {
+    uint32_t err = 0;
+    auto h = Open(kOpOpenMaster, {}, &err);
+    if (!h) TraceLine("GetMasterBus() : Fail to CreateFile : " + std::to_string(err) + " : ERROR_FILE_NOT_FOUND");
+    return h;
+  }
+
+  std::shared_ptr<bus::DriverHandle> OpenPath(const std::string& path, uint32_t* last_error) override {
+    uint32_t err = 0;
+    auto h = Open(kOpOpenPath, path, &err);
+    if (!h && last_error) *last_error = err;
+    return h;
+  }
+
+ private:
+  std::shared_ptr<bus::DriverHandle> Open(uint32_t op, const std::string& path, uint32_t* err) {
+    std::string why;
+    auto sock = ConnectStream(endpoint_.ip, endpoint_.port, &why);
+    if (!sock) {
+      TraceLine("lab channel: " + why);
+      *err = bus::kErrorFileNotFound;
+      return nullptr;
+    }
+    auto h = std::make_shared<LabHandle>(std::move(sock));
+    if (!h->Open(op, path, err)) return nullptr;
+    return h;
+  }
+
+  Endpoint endpoint_;
+};
+
+}  // namespace
+
+std::optional<Endpoint> ParseEndpoint(const std::string& text) {
+  size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return std::nullopt;
+  std::string host = text.substr(0, colon), port = text.substr(colon + 1);
+  if (host == "localhost") host = "127.0.0.1";
+  if (!bus::ParseIpv4(host) || port.empty() || port.size() > 5) return std::nullopt;
+  unsigned long p = 0;
+  for (char c : port) {
+    if (c < '0' || c > '9') return std::nullopt;
+    p = p * 10 + unsigned(c - '0');
+  }
+  if (p == 0 || p > 65535) return std::nullopt;
+  return Endpoint{host, uint16_t(p)};
+}
+
+std::unique_ptr<bus::DriverChannel> MakeLabDriverChannel(const Endpoint& endpoint) {
+  return std::make_unique<LabChannel>(endpoint);
+}
+
+}  // namespace vx::lab

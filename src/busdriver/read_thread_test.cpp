@@ -1,0 +1,192 @@
+#include "busdriver/read_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+#include "busdriver/operations.h"
+#include "busdriver/records.h"
+#include "busdriver/testing/fake_driver.h"
+
+namespace vx::bus {
+namespace {
+
+using testing::FakeHandle;
+using Clock_ = std::chrono::steady_clock;
+
+// A main thread of its own that runs handed-over work one piece at a time.
+class QueueMainThread final : public MainThread {
+ public:
+  QueueMainThread() : thread_([this] { Run(); }) {}
+  ~QueueMainThread() override {
+    Post([this] { quit_ = true; });
+    thread_.join();
+  }
+  void RunSync(const std::function<void()>& work) override {
+    if (std::this_thread::get_id() == thread_.get_id()) return work();
+    std::mutex m;
+    std::condition_variable cv;
+    bool done = false;
+    Post([&] {
+      work();
+      std::lock_guard l(m);
+      done = true;
+      cv.notify_all();
+    });
+    std::unique_lock l(m);
+    cv.wait(l, [&] { return done; });
+  }
+  void Post(std::function<void()> f) {
+    std::lock_guard l(mutex_);
+    queue_.push_back(std::move(f));
+    cv_.notify_all();
+  }
+  std::thread::id id() const { return thread_.get_id(); }
+
+ private:
+  void Run() {
+    while (!quit_) {
+      std::function<void()> f;
+      {
+        std::unique_lock l(mutex_);
+        cv_.wait(l, [&] { return !queue_.empty(); });
+        f = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      f();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<std::function<void()>> queue_;
+  bool quit_ = false;
+  std::thread thread_;
+};
+
+struct Seen {
+  uint8_t code;
+  int length;
+  int reads_when_handled;
+  bool on_main;
+};
+
+class RecordingHandler final : public ReadInfoHandler {
+ public:
+  RecordingHandler(FakeHandle& h, QueueMainThread& main) : h_(h), main_(main) {}
+  void GetReadInfo(std::span<const uint8_t> record, int length) override {
+    std::lock_guard l(mutex_);
+    EXPECT_EQ(record.size(), kEventBufferSize);
+    seen_.push_back({record[0], length, h_.ReadsIssued(), std::this_thread::get_id() == main_.id()});
+    cv_.notify_all();
+  }
+  std::vector<Seen> WaitFor(size_t n) {
+    std::unique_lock l(mutex_);
+    cv_.wait_for(l, std::chrono::seconds(10), [&] { return seen_.size() >= n; });
+    return seen_;
+  }
+
+ private:
+  FakeHandle& h_;
+  QueueMainThread& main_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<Seen> seen_;
+};
+
+std::vector<uint8_t> Event(uint8_t code) {
+  EventRecord e;
+  e.code = code;
+  return EncodeEvent(e);
+}
+
+TEST(TReadThread, HandsRecordsOverInDriverOrderOneAtATime) {
+  auto h = std::make_shared<FakeHandle>();
+  QueueMainThread main;
+  RecordingHandler handler(*h, main);
+  for (uint8_t code : {2, 1, 4, 6}) h->PushEvent(Event(code));
+  TReadThread reader(h, main, handler);
+  reader.Start();
+  auto seen = handler.WaitFor(4);
+  ASSERT_EQ(seen.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_TRUE(seen[i].on_main);
+    // The next read is issued only after the handler of this record returned.
+    EXPECT_EQ(seen[i].reads_when_handled, int(i + 1));
+  }
+  EXPECT_EQ(seen[0].code, 2);
+  EXPECT_EQ(seen[1].code, 1);
+  EXPECT_EQ(seen[1].length, 13);
+  EXPECT_EQ(seen[2].code, 4);
+  EXPECT_EQ(seen[3].code, 6);
+  reader.Stop();
+  EXPECT_FALSE(reader.Running());
+}
+
+TEST(TReadThread, AbortCompletesTheHeldReadAndStopEndsTheThread) {
+  auto h = std::make_shared<FakeHandle>();
+  QueueMainThread main;
+  RecordingHandler handler(*h, main);
+  TReadThread reader(h, main, handler);
+  reader.Start();
+  ASSERT_TRUE(h->WaitForHeldRead());
+  // Abort alone returns the held read: the handler sees an empty record.
+  auto t0 = Clock_::now();
+  EXPECT_TRUE(Abort(*h));
+  auto seen = handler.WaitFor(1);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].code, 0);
+  EXPECT_EQ(seen[0].length, 0);
+  EXPECT_LT(Clock_::now() - t0, std::chrono::milliseconds(100));
+
+  ASSERT_TRUE(h->WaitForHeldRead());
+  t0 = Clock_::now();
+  reader.Stop();
+  EXPECT_LT(Clock_::now() - t0, std::chrono::milliseconds(100));
+  EXPECT_FALSE(reader.Running());
+  EXPECT_EQ(h->CallsOf(kIoctlAbort).size(), 2u);
+}
+
+TEST(TReadThread, StopBeforeTheFirstReadStillEnds) {
+  auto h = std::make_shared<FakeHandle>();
+  QueueMainThread main;
+  RecordingHandler handler(*h, main);
+  TReadThread reader(h, main, handler);
+  reader.Start();
+  reader.Stop();  // whether or not the read was issued yet
+  EXPECT_FALSE(reader.Running());
+}
+
+TEST(TReadThread, NotWaitedForItNeverCallsTheHandlerAgain) {
+  auto h = std::make_shared<FakeHandle>();
+  auto main = std::make_unique<QueueMainThread>();
+  auto handler = std::make_unique<RecordingHandler>(*h, *main);
+  auto reader = std::make_unique<TReadThread>(h, *main, *handler);
+  reader->Start();
+  ASSERT_TRUE(h->WaitForHeldRead());
+  main->RunSync([&] { reader->Stop(false); });  // Stop runs on the main thread
+  handler.reset();                               // gone: the reader must not call it
+  h->PushEvent(Event(2));
+  reader.reset();
+  main.reset();
+}
+
+TEST(TReadThread, ClosedHandleEndsWithoutSpinning) {
+  auto h = std::make_shared<FakeHandle>();
+  QueueMainThread main;
+  RecordingHandler handler(*h, main);
+  TReadThread reader(h, main, handler);
+  reader.Start();
+  ASSERT_TRUE(h->WaitForHeldRead());
+  h->Close();
+  handler.WaitFor(1);
+  reader.Stop();
+  // Reads that fail at once are spaced out, not repeated in a tight loop.
+  EXPECT_LT(h->ReadsIssued(), 50);
+}
+
+}  // namespace
+}  // namespace vx::bus
