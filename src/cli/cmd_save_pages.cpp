@@ -1,0 +1,126 @@
+// vessix-cli save-pages: saves BMP files as a finished scan group, exactly as
+// the scan window does after the last page of a batch: the files become the
+// group's page files, then the saving thread writes the final BMP, JPEG or PDF
+// files. Prints the final files, one per line.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "cli/command.h"
+#include "platform/clock.h"
+#include "platform/main_thread.h"
+#include "scan/file_store.h"
+#include "scan/save_scanning.h"
+#include "scan/scan_naming.h"
+
+namespace vx::cli {
+namespace {
+
+using namespace vx::scan;
+
+constexpr char kUsage[] = "save-pages --format bmp|jpg|pdf --dpi N --target PATH PAGE.bmp...";
+
+int UsageError(const std::string& why) {
+  std::fprintf(stderr, "vessix-cli save-pages: %s\nusage: vessix-cli %s\n", why.c_str(), kUsage);
+  return 2;
+}
+
+std::filesystem::path Utf8Path(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+// A page given on the command line may already lie where the group keeps it.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return a == b || std::filesystem::equivalent(Utf8Path(a), Utf8Path(b), ec);
+}
+
+int SavePages(const std::vector<std::string>& args) {
+  std::optional<GroupFormat> format;
+  std::string target, dpi_text;
+  std::vector<std::string> pages;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--format" || a == "--dpi" || a == "--target") {
+      if (i + 1 >= args.size()) return UsageError(a + " needs a value");
+      const std::string& value = args[++i];
+      if (a == "--format" && !(format = ParseGroupFormat(value))) return UsageError("unknown format " + value);
+      if (a == "--dpi") dpi_text = value;
+      if (a == "--target") target = value;
+    } else if (a.starts_with("--")) {
+      return UsageError("unknown option " + a);
+    } else {
+      pages.push_back(a);
+    }
+  }
+  if (!format || dpi_text.empty() || target.empty() || pages.empty()) return UsageError("missing arguments");
+  char* end = nullptr;
+  const long dpi = std::strtol(dpi_text.c_str(), &end, 10);
+  if (*end != '\0' || dpi < 1 || dpi > 65535) return UsageError("--dpi needs a number from 1 to 65535");
+
+  FileStore& files = LocalFileStore();
+  for (const std::string& page : pages)
+    if (std::vector<uint8_t> probe; !files.Read(page, probe, 1)) return UsageError("cannot read " + page);
+
+  const PathParts parts = SplitPath(target);
+  const std::string ext = "." + std::string(FormatExtension(*format));
+  if (parts.name.empty()) return UsageError("--target needs a file name");
+  if (!parts.extension.empty() && ParseGroupFormat(parts.extension.substr(1)) != format)
+    return UsageError("the target's extension does not match --format");
+
+  // The Scan button's choice of a free group name.
+  const TargetChoice choice = ChooseTargetFileName(files, parts.folder, parts.name, *format);
+  if (choice.status == TargetChoice::kTooLong) return UsageError("target name too long: " + choice.target);
+  if (choice.status == TargetChoice::kStopped) {
+    std::fprintf(stderr, "vessix-cli save-pages: no free name for %s\n", target.c_str());
+    return 1;
+  }
+
+  ScanTempArea temp(files);
+  std::string temp_base;
+  if (*format == GroupFormat::kPdf) {
+    auto base = temp.TempBase();
+    if (!base) {
+      std::fprintf(stderr, "vessix-cli save-pages: cannot make a folder for temporary files\n");
+      return 1;
+    }
+    temp_base = *base;
+  }
+  SaveJob job;
+  job.format = *format;
+  job.page_count = static_cast<int>(pages.size());
+  job.dpi = static_cast<int>(dpi);
+  job.bpp = 24;
+  job.names = MakeGroupNames(choice.target, temp_base);
+
+  // The pages as the scanner's transfers leave them.
+  const std::string& page_base = *format == GroupFormat::kPdf ? job.names.temp_base : job.names.base;
+  std::vector<uint8_t> bytes;
+  for (int n = 1; n <= job.page_count; ++n) {
+    const std::string& source = pages[static_cast<size_t>(n - 1)];
+    const std::string page = PageFileName(page_base, n, ".bmp");
+    if (SameFile(source, page)) continue;
+    if (!files.Read(source, bytes) || !files.WriteAll(page, bytes)) {
+      std::fprintf(stderr, "vessix-cli save-pages: cannot copy %s to %s\n", source.c_str(), page.c_str());
+    }
+  }
+  bytes = {};
+
+  TSaveScanningThread thread(job, files, SystemClock(), InlineMainThread(), nullptr);
+  thread.Start();
+  thread.Wait();
+  if (job.format == GroupFormat::kPdf) temp.DeletePages(job.page_count);
+
+  for (const std::string& file : thread.Outcome().files) std::printf("%s\n", file.c_str());
+  for (const std::string& failure : thread.Outcome().failures)
+    std::fprintf(stderr, "vessix-cli save-pages: %s\n", failure.c_str());
+  return SaveErrorFlag() ? 1 : 0;
+}
+
+CommandRegistration reg("save-pages", kUsage, &SavePages);
+
+}  // namespace
+}  // namespace vx::cli

@@ -1,0 +1,150 @@
+#include "scan/save_scanning.h"
+
+#include "platform/trace.h"
+#include "scan/bmp.h"
+#include "scan/pdf_document.h"
+
+namespace vx::scan {
+namespace {
+
+std::atomic<bool> g_save_error{false};
+
+}  // namespace
+
+bool SaveErrorFlag() { return g_save_error.load(); }
+
+bool PageConverter::BmpToJpeg(const std::string& bmp_file, const std::string& jpeg_file, int dpi,
+                              std::string* error, int* width, int* height) {
+  if (!files_.Read(bmp_file, bmp_)) {
+    if (error) *error = "cannot read " + bmp_file;
+    return false;
+  }
+  std::string why;
+  auto picture = ParseBmp(bmp_, &why);
+  if (!picture) {
+    if (error) *error = bmp_file + ": " + why;
+    return false;
+  }
+  if (width) *width = picture->width;
+  if (height) *height = picture->height;
+  return PictureToJpeg(*picture, jpeg_file, dpi, error);
+}
+
+bool PageConverter::PictureToJpeg(const BmpImage& picture, const std::string& jpeg_file, int dpi,
+                                  std::string* error) {
+  std::string why;
+  if (!encoder_.Encode(picture, kJpegQuality, jpeg_, &why)) {
+    if (error) *error = "cannot encode JPEG: " + why;
+    return false;
+  }
+  if (!files_.WriteAll(jpeg_file, jpeg_)) {
+    if (error) *error = "cannot write " + jpeg_file;
+    return false;
+  }
+  if (!SetJpegDensity(files_, jpeg_file, dpi)) {
+    files_.Remove(jpeg_file);
+    if (error) *error = "cannot set the density of " + jpeg_file;
+    return false;
+  }
+  return true;
+}
+
+TSaveScanningThread::TSaveScanningThread(SaveJob job, FileStore& files, const Clock& clock,
+                                         MainThread& main_thread, SaveScanningView* view)
+    : job_(std::move(job)),
+      files_(files),
+      clock_(clock),
+      main_thread_(main_thread),
+      view_(view),
+      converter_(files) {}
+
+TSaveScanningThread::~TSaveScanningThread() { Wait(); }
+
+void TSaveScanningThread::Start(std::function<void()> on_start) {
+  thread_ = std::thread([this, on_start = std::move(on_start)] {
+    if (on_start) on_start();
+    Execute();
+  });
+}
+
+void TSaveScanningThread::Wait() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void TSaveScanningThread::Fail(int page, const std::string& why) {
+  outcome_.error = true;
+  g_save_error.store(true);
+  const std::string line = (page > 0 ? "page " + std::to_string(page) + ": " : std::string()) + why;
+  outcome_.failures.push_back(line);
+  TraceLine("save scanning: " + line);
+}
+
+void TSaveScanningThread::Execute() {
+  g_save_error.store(false);
+  outcome_ = SaveOutcome{};
+  switch (job_.format) {
+    case GroupFormat::kBmp: SaveBmp(); break;
+    case GroupFormat::kJpg: SaveJpg(); break;
+    case GroupFormat::kPdf: SavePdf(); break;
+  }
+  if (view_) {
+    if (!outcome_.error && job_.page_count >= 2) main_thread_.RunSync([this] { view_->EnablePageNavigation(); });
+    main_thread_.RunSync([this] { view_->SavingDone(outcome_); });
+  }
+  finished_.store(true);
+}
+
+void TSaveScanningThread::SaveBmp() {
+  for (int n = 1; n <= job_.page_count; ++n) {
+    const std::string page = PageFileName(job_.names.base, n, ".bmp");
+    if (WriteBmpResolution(files_, page, job_.dpi)) {
+      outcome_.files.push_back(page);
+    } else {
+      Fail(n, "cannot write the resolution into " + page);
+    }
+  }
+}
+
+void TSaveScanningThread::SaveJpg() {
+  for (int n = 1; n <= job_.page_count; ++n) {
+    const std::string bmp = PageFileName(job_.names.base, n, ".bmp");
+    const std::string jpg = PageFileName(job_.names.base, n, ".jpg");
+    std::string why;
+    if (converter_.BmpToJpeg(bmp, jpg, job_.dpi, &why)) {
+      outcome_.files.push_back(jpg);
+      files_.Remove(bmp);
+    } else {
+      // The BMP is the only copy of the scanned page: it stays.
+      Fail(n, why);
+    }
+  }
+}
+
+void TSaveScanningThread::SavePdf() {
+  PdfDocument document(files_, clock_);
+  for (int n = 1; n <= job_.page_count; ++n) {
+    const std::string bmp = PageFileName(job_.names.temp_base, n, ".bmp");
+    const std::string jpg = PageFileName(job_.names.temp_base, n, ".jpg");
+    std::string why;
+    int width = 0, height = 0;
+    if (!converter_.BmpToJpeg(bmp, jpg, job_.dpi, &why, &width, &height)) {
+      Fail(n, why);
+    } else if (!outcome_.error) {
+      const std::string box = "0 0 " + std::to_string(width) + " " + std::to_string(height);
+      if (!document.BeginPage(n, box) || !document.PlaceJpeg(jpg)) Fail(n, "cannot place the page");
+    }
+    files_.Remove(bmp);
+  }
+  const bool finished = !outcome_.error && document.FinishDocument();
+  if (!outcome_.error) {
+    if (finished && document.SaveDocument(job_.names.target)) {
+      outcome_.files.push_back(job_.names.target);
+    } else {
+      Fail(0, "cannot write " + job_.names.target);
+    }
+  }
+  outcome_.pdf_temp_present = true;
+  outcome_.pdf_name = job_.names.target;
+}
+
+}  // namespace vx::scan
