@@ -97,9 +97,17 @@ int WriteDibAsBmp(std::span<const uint8_t> dib, FileStore& files, const std::str
 }
 
 int32_t PixelsPerMetre(int dpi) {
-  // 39.37 is the nearest double, a little below; with the added half the
-  // common resolutions land on the values other programs write (11811 at 300).
-  return static_cast<int32_t>(std::nearbyint(dpi * 39.37 + 0.5));
+  // round(dpi × 39.37 + 0.5) with 39.37 as its double (a little below) and the
+  // product taken exactly: at 300 dpi it is 11810.99999999999923, so the sum
+  // lies just below 11811.5 and gives 11811. A plain double product rounds to
+  // 11811.0 first and would give 11812; fma recovers the lost part.
+  const double factor = 39.37;
+  const double product = dpi * factor;
+  const double lost = std::fma(dpi, factor, -product);
+  const double sum = product + 0.5;  // exact: product is far below 2^52
+  double result = std::nearbyint(sum);
+  if (sum - std::floor(sum) == 0.5 && lost != 0) result = lost < 0 ? std::floor(sum) : std::floor(sum) + 1;
+  return static_cast<int32_t>(result);
 }
 
 int DpiFromPixelsPerMetre(int32_t ppm) { return static_cast<int>(std::nearbyint(ppm * 0.0254000508001016)); }
