@@ -1,0 +1,47 @@
+#include "app/layout_rules.h"
+
+#include <gtest/gtest.h>
+
+namespace vx::app {
+namespace {
+
+TEST(ToolBarOrder, EachOfTheSixOrdersSurvivesSaveAndRestore) {
+  const std::array<int, 3> widths = {170, 255, 85};
+  for (const char* order : {"123", "132", "213", "231", "312", "321"}) {
+    ASSERT_EQ(ValidToolBarOrder(order), order);
+    std::array<int, 3> l = ToolBarLefts(order, widths, 11);
+    EXPECT_EQ(ToolBarOrderFromLefts(l[0], l[1], l[2]), order);
+  }
+  EXPECT_EQ(ToolBarLefts("213", widths, 11), (std::array<int, 3>{266, 11, 436}));
+  EXPECT_EQ(ToolBarLefts("123", widths, 11), (std::array<int, 3>{11, 181, 436}));
+  // Ties (bars of width 0 share a left) are no order at all.
+  EXPECT_EQ(ToolBarOrderFromLefts(11, 11, 11), "321");
+  EXPECT_EQ(ToolBarOrderFromLefts(11, 11, 200), "321");
+}
+
+TEST(ToolBarOrder, InvalidTextsAreRefused) {
+  for (const char* bad : {"12", "113", "", "1234", "abc", "1 2", "333", "1\t3"})
+    EXPECT_EQ(ValidToolBarOrder(bad), std::nullopt) << bad;
+  EXPECT_EQ(ValidToolBarOrder(std::string("12\0", 3)), std::nullopt);
+}
+
+TEST(DriverVersion, ComparedAsTextNotAsNumbers) {
+  EXPECT_FALSE(DriverVersionTooOld("1.0.35"));
+  EXPECT_TRUE(DriverVersionTooOld("1.0.34"));
+  EXPECT_FALSE(DriverVersionTooOld("1.0.4"));    // "4" sorts after "3"
+  EXPECT_TRUE(DriverVersionTooOld("1.0.100"));   // "1" sorts before "3"
+  EXPECT_FALSE(DriverVersionTooOld("1.0.350"));  // a longer text after its prefix
+  EXPECT_TRUE(DriverVersionTooOld("1.0.3"));
+  EXPECT_TRUE(DriverVersionTooOld(""));          // a version that could not be read
+  EXPECT_FALSE(DriverVersionTooOld("2.0.0"));
+}
+
+TEST(Centring, RoundsTowardZeroAndNeverGoesNegative) {
+  EXPECT_EQ(CentredOffset(1024, 400), 312);
+  EXPECT_EQ(CentredOffset(1023, 400), 311);
+  EXPECT_EQ(CentredOffset(300, 400), 0);
+  EXPECT_EQ(CentredOffset(399, 400), 0);
+}
+
+}  // namespace
+}  // namespace vx::app
