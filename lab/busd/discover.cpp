@@ -1,0 +1,136 @@
+#include "discover.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+
+#include "busdriver/labchannel/posix/lab_sockets.h"
+
+namespace vx::busd {
+namespace {
+
+bool Contains(const std::vector<uint8_t>& b, const char* word) {
+  size_t n = std::strlen(word);
+  size_t end = b.size();
+  if (const void* nul = std::memchr(b.data(), 0, b.size())) end = size_t(static_cast<const uint8_t*>(nul) - b.data());
+  for (size_t i = 0; i + n <= end; ++i)
+    if (std::memcmp(&b[i], word, n) == 0) return true;
+  return false;
+}
+
+void Put32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+
+}  // namespace
+
+std::vector<uint8_t> DiscoveryRequest() {
+  std::vector<uint8_t> r(53, 0);
+  std::memcpy(r.data(), "WHERE ARE YOU RV550", 19);
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  uint32_t f[6] = {uint32_t(tm.tm_year + 1900), uint32_t(tm.tm_mon + 1), uint32_t(tm.tm_mday),
+                   uint32_t(tm.tm_hour),        uint32_t(tm.tm_min),     uint32_t(tm.tm_sec)};
+  uint32_t sum = 0;
+  for (int i = 0; i < 6; ++i) {
+    Put32(&r[25 + 4 * i], f[i]);
+    sum += f[i];
+  }
+  Put32(&r[49], sum);
+  return r;
+}
+
+std::vector<uint8_t> ForwardRecordOf(const std::vector<uint8_t>& d) {
+  bool reply = d.size() == 173 && Contains(d, "THIS IS RV550");
+  bool announce = d.size() >= 173 && Contains(d, "RANNOU");
+  if (!reply && !announce) return {};
+  uint32_t type = uint32_t(d[113]) | uint32_t(d[114]) << 8 | uint32_t(d[115]) << 16 | uint32_t(d[116]) << 24;
+  if (type != 1) return {};
+  std::vector<uint8_t> f(d.begin(), d.begin() + 173);
+  std::memset(f.data(), 0, 13);
+  std::memcpy(f.data(), "RANNOU", 6);
+  f[6] = 0x25;
+  f[7] = 0x4E;
+  std::memset(&f[125], 0, 48);
+  return f;
+}
+
+Discoverer::Discoverer(Emulator& emulator, DiscoverConfig config) : emulator_(emulator), config_(std::move(config)) {
+  if (config_.broadcast) {
+    udp_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    setsockopt(udp_, SOL_SOCKET, SO_BROADCAST, &one, sizeof one);
+  }
+  thread_ = std::thread([this] { Run(); });
+}
+
+Discoverer::~Discoverer() {
+  stop_ = true;
+  thread_.join();
+  if (udp_ >= 0) close(udp_);
+}
+
+void Discoverer::Run() {
+  while (!stop_) {
+    auto round_end = std::chrono::steady_clock::now() + config_.interval;
+    if (udp_ >= 0) {
+      sockaddr_in to{};
+      to.sin_family = AF_INET;
+      to.sin_port = htons(config_.target_port);
+      inet_pton(AF_INET, config_.target_ip.c_str(), &to.sin_addr);
+      auto req = DiscoveryRequest();
+      sendto(udp_, req.data(), req.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    for (uint32_t ip : config_.remote_servers) {
+      if (stop_) return;
+      QueryRemote(ip);
+    }
+    // Receive replies until the next round.
+    while (!stop_ && std::chrono::steady_clock::now() < round_end) {
+      if (udp_ < 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        continue;
+      }
+      pollfd p{udp_, POLLIN, 0};
+      if (poll(&p, 1, 100) != 1) continue;
+      std::vector<uint8_t> buf(1024);
+      sockaddr_in from{};
+      socklen_t len = sizeof from;
+      ssize_t n = recvfrom(udp_, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
+      if (n <= 0) continue;
+      buf.resize(size_t(n));
+      auto fwd = ForwardRecordOf(buf);
+      if (!fwd.empty()) emulator_.OnUdpPacket(from.sin_addr.s_addr, fwd);
+    }
+  }
+}
+
+void Discoverer::QueryRemote(uint32_t ip) {
+  int fd = lab::ConnectTcp(bus::Ipv4Text(ip), config_.remote_port, 2000, nullptr);
+  if (fd < 0) return;
+  timeval tv{1, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  if (lab::SendAllFd(fd, DiscoveryRequest())) {
+    for (int tries = 0; tries < 3; ++tries) {
+      std::vector<uint8_t> buf(1024);
+      ssize_t n = recv(fd, buf.data(), buf.size(), 0);
+      if (n == 0) break;
+      if (n < 0) continue;
+      buf.resize(size_t(n));
+      if (n == 173 && Contains(buf, "THIS IS RV550") && !Contains(buf, "WHERE ARE YOU RV550")) {
+        auto fwd = ForwardRecordOf(buf);
+        if (!fwd.empty()) emulator_.OnUdpPacket(ip, fwd, true);
+        break;
+      }
+    }
+  }
+  close(fd);
+}
+
+}  // namespace vx::busd
