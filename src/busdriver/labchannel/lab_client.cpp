@@ -116,7 +116,7 @@ class LabHandle final : public bus::DriverHandle {
     r.ok = reply->status == 0;
     r.last_error = uint32_t(reply->status);
     r.bytes = uint32_t(reply->payload.size());
-    if (r.ok)
+    if (r.ok && !reply->payload.empty())
       std::memcpy(buffer.data(), reply->payload.data(), std::min(buffer.size(), reply->payload.size()));
     return r;
   }

@@ -56,7 +56,7 @@ IoResult FakeHandle::Ioctl(uint32_t code, std::span<uint8_t> buffer, size_t in_s
     if (it->second.size() > 1) it->second.pop_front();
   }
   IoResult r{a.ok, uint32_t(a.out.size()), uint32_t(a.last_error)};
-  std::memcpy(buffer.data(), a.out.data(), std::min(buffer.size(), a.out.size()));
+  if (!a.out.empty()) std::memcpy(buffer.data(), a.out.data(), std::min(buffer.size(), a.out.size()));
   return r;
 }
 
@@ -70,7 +70,7 @@ IoResult FakeHandle::Read(std::span<uint8_t> buffer) {
   if (!events_.empty() && !interrupted_ && !closed_) {
     auto rec = std::move(events_.front());
     events_.pop_front();
-    std::memcpy(buffer.data(), rec.data(), std::min(buffer.size(), rec.size()));
+    if (!rec.empty()) std::memcpy(buffer.data(), rec.data(), std::min(buffer.size(), rec.size()));
     return {true, uint32_t(rec.size()), 0};
   }
   if (abort_pending_) abort_pending_ = false;
