@@ -1,11 +1,11 @@
 // The network adapter of this platform, on loopback only (natively and under
 // Wine): datagrams, time-outs, select, TCP streams and the system tables.
+#include "platform/net/network.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-
-#include "platform/net/network.h"
 
 namespace vx::net {
 namespace {
@@ -15,8 +15,8 @@ using namespace std::chrono_literals;
 TEST(Ipv4, ParsesOnlyStrictDottedQuads) {
   EXPECT_EQ(Ipv4::Parse("10.77.0.21")->bytes, (std::array<uint8_t, 4>{10, 77, 0, 21}));
   EXPECT_EQ(Ipv4::Parse("255.255.255.255"), Ipv4::Broadcast());
-  for (const char* bad : {"", "1.2.3", "1.2.3.4.", "1.2.3.256", "1.2.3.4 ", " 1.2.3.4", "1..3.4", "1.2.3.0004",
-                          "a.b.c.d", "1.2.3.-4", "1.2.3.4x"})
+  for (const char* bad : {"", "1.2.3", "1.2.3.4.", "1.2.3.256", "1.2.3.4 ", " 1.2.3.4", "1..3.4",
+                          "1.2.3.0004", "a.b.c.d", "1.2.3.-4", "1.2.3.4x"})
     EXPECT_FALSE(Ipv4::Parse(bad)) << bad;
   Ipv4 a{{192, 168, 1, 2}};
   EXPECT_EQ(Ipv4::FromNetworkOrder(a.NetworkOrder()), a);

@@ -17,11 +17,11 @@ TEST(ProcNetUdp, ReadsTheLocalPortOfEverySocketLine) {
 
 TEST(ProcNetUdp, SkipsMalformedAndCutLines) {
   EXPECT_TRUE(ParseProcNetUdp("").empty());
-  EXPECT_TRUE(ParseProcNetUdp("  1: 0000000:1CFB 0\n").empty());       // 7-digit address
-  EXPECT_TRUE(ParseProcNetUdp("  1: 00000000:1CFBA 0\n").empty());     // 5-digit port
-  EXPECT_TRUE(ParseProcNetUdp("  1: 00000000:\n").empty());            // no port
-  EXPECT_TRUE(ParseProcNetUdp("  x: 00000000:1CFB 0\n").empty());      // no slot
-  EXPECT_TRUE(ParseProcNetUdp("  1: 00000000:1CFBzz 0\n").empty());    // junk after port
+  EXPECT_TRUE(ParseProcNetUdp("  1: 0000000:1CFB 0\n").empty());                    // 7-digit address
+  EXPECT_TRUE(ParseProcNetUdp("  1: 00000000:1CFBA 0\n").empty());                  // 5-digit port
+  EXPECT_TRUE(ParseProcNetUdp("  1: 00000000:\n").empty());                         // no port
+  EXPECT_TRUE(ParseProcNetUdp("  x: 00000000:1CFB 0\n").empty());                   // no slot
+  EXPECT_TRUE(ParseProcNetUdp("  1: 00000000:1CFBzz 0\n").empty());                 // junk after port
   EXPECT_EQ(ParseProcNetUdp("  1: 00000000:1CFB"), (std::vector<uint16_t>{7419}));  // cut after port
 }
 

@@ -87,7 +87,7 @@ int PollMillis(Millis timeout) {
 }
 
 std::optional<ino_t> NamespaceInode(const char* path) {
-  struct stat st{};
+  struct stat st {};
   if (stat(path, &st) != 0) return std::nullopt;
   return st.st_ino;
 }
@@ -136,8 +136,8 @@ class PosixUdp final : public UdpSocket {
     if (to.address == Ipv4::Broadcast() && !refusal_->empty())
       return NetError{EPERM, false, "EPERM (" + *refusal_ + ")"};
     sockaddr_in sa = ToSockaddr(to);
-    ssize_t n = sendto(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa),
-                       sizeof sa);
+    ssize_t n =
+        sendto(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
     if (n < 0) return LastError();
     return {};
   }
@@ -145,7 +145,8 @@ class PosixUdp final : public UdpSocket {
     NetResult<Datagram> r;
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-    ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC, reinterpret_cast<sockaddr*>(&sa), &len);
+    ssize_t n =
+        recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC, reinterpret_cast<sockaddr*>(&sa), &len);
     if (n < 0) {
       r.error = LastError();
       return r;
@@ -247,7 +248,7 @@ uint32_t TypeFromHardware(const std::string& name, unsigned short hatype) {
   switch (hatype) {
     case ARPHRD_ETHER: {
       // Wireless adapters have a "wireless" folder in sysfs.
-      struct stat st{};
+      struct stat st {};
       if (stat(("/sys/class/net/" + name + "/wireless").c_str(), &st) == 0) return 71;
       return 6;
     }
@@ -299,7 +300,8 @@ std::vector<std::pair<std::string, Interface>> ListInterfaces(bool* ok) {
   std::vector<std::pair<std::string, Interface>> out(by_name.begin(), by_name.end());
   for (auto& [name, itf] : out)
     if (itf.index == 0) itf.index = if_nametoindex(name.c_str());
-  std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.second.index < b.second.index; });
+  std::sort(out.begin(), out.end(),
+            [](const auto& a, const auto& b) { return a.second.index < b.second.index; });
   return out;
 }
 

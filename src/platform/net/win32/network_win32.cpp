@@ -20,41 +20,76 @@ namespace {
 
 const char* WsaName(int code) {
   switch (code) {
-    case WSAEINTR: return "WSAEINTR";
-    case WSAEBADF: return "WSAEBADF";
-    case WSAEACCES: return "WSAEACCES";
-    case WSAEFAULT: return "WSAEFAULT";
-    case WSAEINVAL: return "WSAEINVAL";
-    case WSAEMFILE: return "WSAEMFILE";
-    case WSAEWOULDBLOCK: return "WSAEWOULDBLOCK";
-    case WSAEINPROGRESS: return "WSAEINPROGRESS";
-    case WSAEALREADY: return "WSAEALREADY";
-    case WSAENOTSOCK: return "WSAENOTSOCK";
-    case WSAEDESTADDRREQ: return "WSAEDESTADDRREQ";
-    case WSAEMSGSIZE: return "WSAEMSGSIZE";
-    case WSAEPROTOTYPE: return "WSAEPROTOTYPE";
-    case WSAENOPROTOOPT: return "WSAENOPROTOOPT";
-    case WSAEPROTONOSUPPORT: return "WSAEPROTONOSUPPORT";
-    case WSAEOPNOTSUPP: return "WSAEOPNOTSUPP";
-    case WSAEAFNOSUPPORT: return "WSAEAFNOSUPPORT";
-    case WSAEADDRINUSE: return "WSAEADDRINUSE";
-    case WSAEADDRNOTAVAIL: return "WSAEADDRNOTAVAIL";
-    case WSAENETDOWN: return "WSAENETDOWN";
-    case WSAENETUNREACH: return "WSAENETUNREACH";
-    case WSAENETRESET: return "WSAENETRESET";
-    case WSAECONNABORTED: return "WSAECONNABORTED";
-    case WSAECONNRESET: return "WSAECONNRESET";
-    case WSAENOBUFS: return "WSAENOBUFS";
-    case WSAEISCONN: return "WSAEISCONN";
-    case WSAENOTCONN: return "WSAENOTCONN";
-    case WSAESHUTDOWN: return "WSAESHUTDOWN";
-    case WSAETIMEDOUT: return "WSAETIMEDOUT";
-    case WSAECONNREFUSED: return "WSAECONNREFUSED";
-    case WSAEHOSTUNREACH: return "WSAEHOSTUNREACH";
-    case WSASYSNOTREADY: return "WSASYSNOTREADY";
-    case WSAVERNOTSUPPORTED: return "WSAVERNOTSUPPORTED";
-    case WSANOTINITIALISED: return "WSANOTINITIALISED";
-    default: return nullptr;
+    case WSAEINTR:
+      return "WSAEINTR";
+    case WSAEBADF:
+      return "WSAEBADF";
+    case WSAEACCES:
+      return "WSAEACCES";
+    case WSAEFAULT:
+      return "WSAEFAULT";
+    case WSAEINVAL:
+      return "WSAEINVAL";
+    case WSAEMFILE:
+      return "WSAEMFILE";
+    case WSAEWOULDBLOCK:
+      return "WSAEWOULDBLOCK";
+    case WSAEINPROGRESS:
+      return "WSAEINPROGRESS";
+    case WSAEALREADY:
+      return "WSAEALREADY";
+    case WSAENOTSOCK:
+      return "WSAENOTSOCK";
+    case WSAEDESTADDRREQ:
+      return "WSAEDESTADDRREQ";
+    case WSAEMSGSIZE:
+      return "WSAEMSGSIZE";
+    case WSAEPROTOTYPE:
+      return "WSAEPROTOTYPE";
+    case WSAENOPROTOOPT:
+      return "WSAENOPROTOOPT";
+    case WSAEPROTONOSUPPORT:
+      return "WSAEPROTONOSUPPORT";
+    case WSAEOPNOTSUPP:
+      return "WSAEOPNOTSUPP";
+    case WSAEAFNOSUPPORT:
+      return "WSAEAFNOSUPPORT";
+    case WSAEADDRINUSE:
+      return "WSAEADDRINUSE";
+    case WSAEADDRNOTAVAIL:
+      return "WSAEADDRNOTAVAIL";
+    case WSAENETDOWN:
+      return "WSAENETDOWN";
+    case WSAENETUNREACH:
+      return "WSAENETUNREACH";
+    case WSAENETRESET:
+      return "WSAENETRESET";
+    case WSAECONNABORTED:
+      return "WSAECONNABORTED";
+    case WSAECONNRESET:
+      return "WSAECONNRESET";
+    case WSAENOBUFS:
+      return "WSAENOBUFS";
+    case WSAEISCONN:
+      return "WSAEISCONN";
+    case WSAENOTCONN:
+      return "WSAENOTCONN";
+    case WSAESHUTDOWN:
+      return "WSAESHUTDOWN";
+    case WSAETIMEDOUT:
+      return "WSAETIMEDOUT";
+    case WSAECONNREFUSED:
+      return "WSAECONNREFUSED";
+    case WSAEHOSTUNREACH:
+      return "WSAEHOSTUNREACH";
+    case WSASYSNOTREADY:
+      return "WSASYSNOTREADY";
+    case WSAVERNOTSUPPORTED:
+      return "WSAVERNOTSUPPORTED";
+    case WSANOTINITIALISED:
+      return "WSANOTINITIALISED";
+    default:
+      return nullptr;
   }
 }
 
@@ -170,7 +205,8 @@ class WinTcp final : public TcpStream {
   NetError Send(std::span<const uint8_t> bytes) override {
     size_t sent = 0;
     while (sent < bytes.size()) {
-      int n = send(s_, reinterpret_cast<const char*>(bytes.data() + sent), static_cast<int>(bytes.size() - sent), 0);
+      int n = send(s_, reinterpret_cast<const char*>(bytes.data() + sent),
+                   static_cast<int>(bytes.size() - sent), 0);
       if (n == SOCKET_ERROR) return LastError();
       sent += static_cast<size_t>(n);
     }
@@ -307,8 +343,9 @@ class WinNetwork final : public NetworkPort {
       info.type = a->Type;
       UINT n = a->AddressLength > 8 ? 8 : a->AddressLength;
       info.address.assign(a->Address, a->Address + n);
-      info.ip = std::string(a->IpAddressList.IpAddress.String,
-                            strnlen(a->IpAddressList.IpAddress.String, sizeof a->IpAddressList.IpAddress.String));
+      info.ip =
+          std::string(a->IpAddressList.IpAddress.String,
+                      strnlen(a->IpAddressList.IpAddress.String, sizeof a->IpAddressList.IpAddress.String));
       info.device = std::string(a->AdapterName, strnlen(a->AdapterName, sizeof a->AdapterName));
       out.adapters.push_back(std::move(info));
     }
@@ -365,11 +402,20 @@ class WinNetwork final : public NetworkPort {
       rc = ::GetUdpTable(reinterpret_cast<MIB_UDPTABLE*>(buffer.data()), &size, FALSE);
     }
     switch (rc) {
-      case NO_ERROR: break;
-      case ERROR_INSUFFICIENT_BUFFER: out.status = UdpTableStatus::kInsufficientBuffer; return out;
-      case ERROR_INVALID_PARAMETER: out.status = UdpTableStatus::kInvalidParameter; return out;
-      case ERROR_NOT_SUPPORTED: out.status = UdpTableStatus::kNotSupported; return out;
-      default: out.status = UdpTableStatus::kOther; return out;
+      case NO_ERROR:
+        break;
+      case ERROR_INSUFFICIENT_BUFFER:
+        out.status = UdpTableStatus::kInsufficientBuffer;
+        return out;
+      case ERROR_INVALID_PARAMETER:
+        out.status = UdpTableStatus::kInvalidParameter;
+        return out;
+      case ERROR_NOT_SUPPORTED:
+        out.status = UdpTableStatus::kNotSupported;
+        return out;
+      default:
+        out.status = UdpTableStatus::kOther;
+        return out;
     }
     auto* table = reinterpret_cast<MIB_UDPTABLE*>(buffer.data());
     for (DWORD i = 0; i < table->dwNumEntries; ++i)
