@@ -355,7 +355,7 @@ std::string RegRootName(RegRoot root) {
 std::string FormatRegValueLine(std::string_view name, const RegValue& value) {
   std::string line;
   if (name.empty()) {
-    line = "@";
+    line.push_back('@');
   } else {
     AppendQuoted(&line, name);
   }

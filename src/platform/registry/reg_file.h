@@ -13,8 +13,9 @@
 //     (REG_BINARY), hex(T):bytes (type T in hexadecimal), or - (delete);
 //     hex lists continue on the next line after a trailing "\".
 // Texts are UTF-8 (ASCII files are valid as they are). The bytes of hex(1),
-// hex(2) and hex(7) data are taken as UTF-8 too, as regedit takes them in
-// the 8-bit code page of the system.
+// hex(2) and hex(7) data are taken as UTF-8 too, where regedit takes them in
+// the system's 8-bit code page. regedit reads the whole file in that code
+// page, so a fixture that is also imported into a Wine prefix keeps to ASCII.
 #pragma once
 
 #include <cstddef>

@@ -93,12 +93,13 @@ TEST_F(ScratchKey, LimitsAndTypesBehaveLikeTheFake) {
 }
 
 // A fixture dumped by the fake imports into this registry with regedit /S.
+// (regedit reads REGEDIT4 text in the ANSI code page, so fixtures meant for
+// a Wine prefix keep to ASCII.)
 TEST_F(ScratchKey, FakeDumpImportsWithRegedit) {
   FakeRegistry fake;
   fake.SetString(kCU, path_, "Language", "Japanese");
   fake.SetString(kCU, path_, "Quoted", "say \"hi\" C:\\dir");
   fake.SetString(kCU, path_ + "\\Auto-Connect\\MAC_00:11", "ServerName", "srv-1");
-  fake.SetString(kCU, path_, "Japanese", "日本語");
 
   wchar_t temp[MAX_PATH];
   ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
@@ -124,8 +125,6 @@ TEST_F(ScratchKey, FakeDumpImportsWithRegedit) {
   auto sub = reg_.Open(kCU, path_ + "\\Auto-Connect\\MAC_00:11", RegAccess::kQuery).key;
   ASSERT_TRUE(sub);
   EXPECT_EQ(sub->ReadString("ServerName").text, "srv-1");
-  RecordProperty("japanese_after_import", key->ReadString("Japanese").text);
-  std::printf("japanese after import: [%s]\n", key->ReadString("Japanese").text.c_str());
 }
 
 }  // namespace
