@@ -3,6 +3,7 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -29,16 +30,27 @@ std::vector<LocalNet> ReadLocalNets() {
 }
 
 bool InLabNamespace(std::string* why) {
-  struct stat self{}, init{};
-  if (stat("/proc/self/ns/net", &self) != 0 || stat("/proc/1/ns/net", &init) != 0) {
-    if (why) *why = "cannot tell the network namespace (/proc/*/ns/net)";
+  // A lab namespace is one made by `ip netns add`: its handle is a file under
+  // /run/netns with the same inode as this process's network namespace.
+  struct stat self{};
+  if (stat("/proc/self/ns/net", &self) != 0) {
+    if (why) *why = "cannot tell the network namespace (/proc/self/ns/net)";
     return false;
   }
-  if (self.st_ino == init.st_ino && self.st_dev == init.st_dev) {
-    if (why) *why = "this is the machine's own network namespace; run inside a lab namespace (ip netns exec vxpc1 ...)";
-    return false;
+  if (DIR* dir = opendir("/run/netns")) {
+    while (dirent* e = readdir(dir)) {
+      struct stat ns{};
+      std::string path = std::string("/run/netns/") + e->d_name;
+      if (e->d_name[0] != '.' && stat(path.c_str(), &ns) == 0 && ns.st_ino == self.st_ino &&
+          ns.st_dev == self.st_dev) {
+        closedir(dir);
+        return true;
+      }
+    }
+    closedir(dir);
   }
-  return true;
+  if (why) *why = "not inside a named lab namespace; run it with: ip netns exec vxpc1 vx-busd ...";
+  return false;
 }
 
 }  // namespace vx::busd
