@@ -19,7 +19,8 @@ void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 std::vector<uint8_t> Dib(int width, int height, int bit_count, uint32_t compression, uint32_t colours_used,
                          const std::vector<uint8_t>& extra, const std::vector<uint8_t>& bits,
                          uint32_t image_size = 0) {
-  std::vector<uint8_t> d(40, 0);
+  // Sized once and filled in place (growing it trips a false warning of gcc 12 at -O3).
+  std::vector<uint8_t> d(40 + extra.size() + bits.size(), 0);
   Put32(d, 0, 40);
   Put32(d, 4, static_cast<uint32_t>(width));
   Put32(d, 8, static_cast<uint32_t>(height));
@@ -28,17 +29,19 @@ std::vector<uint8_t> Dib(int width, int height, int bit_count, uint32_t compress
   Put32(d, 16, compression);
   Put32(d, 20, image_size);
   Put32(d, 32, colours_used);
-  d.insert(d.end(), extra.begin(), extra.end());
-  d.insert(d.end(), bits.begin(), bits.end());
+  std::copy(extra.begin(), extra.end(), d.begin() + 40);
+  std::copy(bits.begin(), bits.end(), d.begin() + 40 + static_cast<std::ptrdiff_t>(extra.size()));
   return d;
 }
 
 // The same DIB as a file, with the data offset pointing past `extra`.
 std::vector<uint8_t> File(const std::vector<uint8_t>& dib, size_t extra) {
-  std::vector<uint8_t> f = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<uint8_t> f(14 + dib.size(), 0);
+  f[0] = 'B';
+  f[1] = 'M';
   Put32(f, 2, static_cast<uint32_t>(14 + dib.size()));
   Put32(f, 10, static_cast<uint32_t>(54 + extra));
-  f.insert(f.end(), dib.begin(), dib.end());
+  std::copy(dib.begin(), dib.end(), f.begin() + 14);
   return f;
 }
 

@@ -17,12 +17,18 @@ const LocalTime kWhen{2024, 3, 7, 9, 5, 2};
 
 // Enough of a JPEG for the writer: start of image, a frame header, end of image.
 std::vector<uint8_t> FakeJpeg(int width, int height, int components, uint8_t marker = 0xC0) {
-  std::vector<uint8_t> j = {0xFF, 0xD8, 0xFF, marker, 0x00, static_cast<uint8_t>(8 + 3 * components), 8,
-                            static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height),
-                            static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width),
-                            static_cast<uint8_t>(components)};
-  for (int c = 0; c < components; ++c) j.insert(j.end(), {static_cast<uint8_t>(c + 1), 0x11, 0});
-  j.insert(j.end(), {0x12, 0x34, 0x0A, 0x56, 0xFF, 0xD9});  // "picture data" with a line feed in it
+  const uint8_t head[] = {0xFF, 0xD8, 0xFF, marker, 0x00, static_cast<uint8_t>(8 + 3 * components), 8,
+                          static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height),
+                          static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width),
+                          static_cast<uint8_t>(components)};
+  const uint8_t tail[] = {0x12, 0x34, 0x0A, 0x56, 0xFF, 0xD9};  // "picture data" with a line feed in it
+  std::vector<uint8_t> j(sizeof head + 3 * static_cast<size_t>(components) + sizeof tail, 0);
+  std::copy(std::begin(head), std::end(head), j.begin());
+  for (int c = 0; c < components; ++c) {
+    j[sizeof head + 3 * static_cast<size_t>(c)] = static_cast<uint8_t>(c + 1);
+    j[sizeof head + 3 * static_cast<size_t>(c) + 1] = 0x11;
+  }
+  std::copy(std::begin(tail), std::end(tail), j.end() - sizeof tail);
   return j;
 }
 

@@ -43,7 +43,7 @@ std::optional<GroupFormat> ParseGroupFormat(std::string_view text) {
 
 std::string PageFileName(std::string_view base, int n, std::string_view ext) {
   std::string name(base);
-  if (n != 1) name += "_" + std::to_string(n);
+  if (n != 1) name.append(1, '_').append(std::to_string(n));
   name += ext;
   return name;
 }
@@ -80,7 +80,8 @@ size_t NameLength(std::string_view utf8) {
 
 TargetChoice ChooseTargetFileName(const FileStore& files, const std::string& folder, const std::string& name,
                                   GroupFormat format, const std::function<NameClash()>& after_clashes) {
-  const std::string ext = "." + std::string(FormatExtension(format));
+  std::string ext(1, '.');
+  ext += FormatExtension(format);
   const std::string first = folder + name + ext;
   if (NameLength(first) >= kTargetNameLimit) return {TargetChoice::kTooLong, first};
   for (int i = 0; i < kGiveUpAfterTries; ++i) {
