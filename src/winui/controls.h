@@ -10,8 +10,9 @@
 #error "src/winui is Windows-only"
 #endif
 
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h:
+#include <commctrl.h>
 
 #include <string>
 #include <string_view>

@@ -8,8 +8,9 @@
 #error "src/winui is Windows-only"
 #endif
 
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h:
+#include <commctrl.h>
 
 #include <string>
 
