@@ -36,12 +36,5 @@ TEST(DriverVersion, ComparedAsTextNotAsNumbers) {
   EXPECT_FALSE(DriverVersionTooOld("2.0.0"));
 }
 
-TEST(Centring, RoundsTowardZeroAndNeverGoesNegative) {
-  EXPECT_EQ(CentredOffset(1024, 400), 312);
-  EXPECT_EQ(CentredOffset(1023, 400), 311);
-  EXPECT_EQ(CentredOffset(300, 400), 0);
-  EXPECT_EQ(CentredOffset(399, 400), 0);
-}
-
 }  // namespace
 }  // namespace vx::app

