@@ -133,6 +133,37 @@ TEST(Menu, BarOutlivingItsWindowDoesNotDestroyTwice) {
   exit.SetCaption("still fine");
 }
 
+// Keys posted before the menu opens are read by its tracking loop.
+void PostKeys(HWND window, std::initializer_list<WPARAM> keys) {
+  for (WPARAM key : keys) {
+    PostMessageW(window, WM_KEYDOWN, key, 0);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000000);
+  }
+}
+
+TEST(Menu, PopupRunsTheChosenActionAndNothingWhenDismissed) {
+  testing::HostWindow owner;
+  owner.Show(SW_SHOWNA);
+  int opened = 0, exited = 0;
+  Action open("Open Vessix", [&] { ++opened; }), exit("Exit", [&] { ++exited; });
+  Menu tray;
+  tray.Add(open).Add(exit);
+
+  PostKeys(owner.hwnd(), {VK_DOWN, VK_DOWN, VK_RETURN});
+  EXPECT_EQ(tray.Popup(owner.hwnd(), Point{100, 100}), &exit);
+  EXPECT_EQ(exited, 1);
+
+  open.SetVisible(false);  // the first item is now "Exit"
+  PostKeys(owner.hwnd(), {VK_DOWN, VK_RETURN});
+  EXPECT_EQ(tray.Popup(owner.hwnd(), Point{100, 100}), &exit);
+  EXPECT_EQ(exited, 2);
+
+  PostKeys(owner.hwnd(), {VK_ESCAPE});
+  EXPECT_EQ(tray.Popup(owner.hwnd(), Point{100, 100}), nullptr);
+  EXPECT_EQ(opened, 0);
+  EXPECT_EQ(exited, 2);
+}
+
 TEST(ToolBar, ButtonsMirrorActionsAndOnlyEnabledOnesExecute) {
   testing::HostWindow window;
   ToolBar bar = ToolBar::Create(window.hwnd(), 300, Rect{0, 0, 400, 85}, 85);
