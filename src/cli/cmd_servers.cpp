@@ -2,6 +2,7 @@
 // VESSIX_BUS_EMULATOR is set), reads its bus list, builds the TCP bus of
 // every usable server and prints each server with its devices.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "busdriver/operations.h"
 #include "cli/command.h"
 #include "platform/clock.h"
+#include "platform/trace.h"
 
 namespace vx::cli {
 namespace {
@@ -82,6 +84,9 @@ int Servers(const std::vector<std::string>& args) {
       return 2;
     }
   }
+  // VESSIX_TRACE=1 shows the driver's trace lines on stderr.
+  if (const char* t = std::getenv("VESSIX_TRACE"); t && *t == '1')
+    SetTraceSink([](std::string_view line) { std::fprintf(stderr, "trace: %.*s\n", int(line.size()), line.data()); });
   std::string why;
   auto channel = bus::MakeDriverChannel(&why);
   if (!channel) {
