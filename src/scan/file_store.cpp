@@ -1,5 +1,6 @@
 #include "scan/file_store.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -60,6 +61,11 @@ class Local final : public FileStore {
     if (!file) return false;
     bool ok = true;
     try {
+      // One allocation of the right size: a page is tens of megabytes, and
+      // growing by doubling would hold two copies at once.
+      std::error_code ec;
+      const uintmax_t size = fs::file_size(ToPath(path), ec);
+      if (!ec) out.reserve(static_cast<size_t>(std::min<uintmax_t>(size, max_bytes)));
       uint8_t chunk[65536];
       while (out.size() < max_bytes) {
         size_t want = std::min(sizeof chunk, max_bytes - out.size());
