@@ -109,51 +109,44 @@ Label Label::Create(HWND parent, int id, const Rect& b, std::string_view text, b
 
 // ---- Combo box, list box ---------------------------------------------------
 
-namespace {
+int StringList::Add(std::string_view text) const {
+  return static_cast<int>(Send(messages_->add, 0, reinterpret_cast<LPARAM>(Widen(text).c_str())));
+}
 
-std::string ItemTextOf(HWND hwnd, UINT length_message, UINT text_message, int index) {
-  if (!hwnd || index < 0) return {};
-  LRESULT length = SendMessageW(hwnd, length_message, index, 0);
+void StringList::Clear() const { Send(messages_->reset); }
+int StringList::Count() const { return static_cast<int>(Send(messages_->count)); }
+int StringList::Selected() const { return static_cast<int>(Send(messages_->get_selection)); }
+void StringList::Select(int index) const { Send(messages_->set_selection, index); }
+
+std::string StringList::ItemText(int index) const {
+  if (!hwnd_ || index < 0) return {};
+  LRESULT length = Send(messages_->text_length, index);
   if (length <= 0) return {};
   std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
-  LRESULT copied = SendMessageW(hwnd, text_message, index, reinterpret_cast<LPARAM>(buffer.data()));
+  LRESULT copied = Send(messages_->text, index, reinterpret_cast<LPARAM>(buffer.data()));
   if (copied < 0) return {};
   buffer.resize(static_cast<size_t>(std::min<LRESULT>(copied, length)));
   return Narrow(buffer);
 }
 
-}  // namespace
+const ComboBox::Messages ComboBox::kMessages{CB_ADDSTRING, CB_RESETCONTENT, CB_GETCOUNT, CB_GETLBTEXTLEN,
+                                             CB_GETLBTEXT, CB_GETCURSEL,    CB_SETCURSEL};
+
+ComboBox::ComboBox(HWND hwnd) : StringList(hwnd, kMessages) {}
 
 ComboBox ComboBox::Create(HWND parent, int id, const Rect& b, bool editable) {
   DWORD style = WS_TABSTOP | WS_VSCROLL | (editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST);
   return ComboBox(CreateChild(WC_COMBOBOXW, parent, id, b, style));
 }
 
-int ComboBox::Add(std::string_view text) const {
-  return static_cast<int>(Send(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str())));
-}
+const ListBox::Messages ListBox::kMessages{LB_ADDSTRING, LB_RESETCONTENT, LB_GETCOUNT, LB_GETTEXTLEN,
+                                           LB_GETTEXT,   LB_GETCURSEL,    LB_SETCURSEL};
 
-void ComboBox::Clear() const { Send(CB_RESETCONTENT); }
-int ComboBox::Count() const { return static_cast<int>(Send(CB_GETCOUNT)); }
-std::string ComboBox::ItemText(int index) const {
-  return ItemTextOf(hwnd_, CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
-}
-int ComboBox::Selected() const { return static_cast<int>(Send(CB_GETCURSEL)); }
-void ComboBox::Select(int index) const { Send(CB_SETCURSEL, index); }
+ListBox::ListBox(HWND hwnd) : StringList(hwnd, kMessages) {}
 
 ListBox ListBox::Create(HWND parent, int id, const Rect& b) {
   return ListBox(CreateChild(WC_LISTBOXW, parent, id, b, WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY));
 }
-
-int ListBox::Add(std::string_view text) const {
-  return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(text).c_str())));
-}
-
-void ListBox::Clear() const { Send(LB_RESETCONTENT); }
-int ListBox::Count() const { return static_cast<int>(Send(LB_GETCOUNT)); }
-std::string ListBox::ItemText(int index) const { return ItemTextOf(hwnd_, LB_GETTEXTLEN, LB_GETTEXT, index); }
-int ListBox::Selected() const { return static_cast<int>(Send(LB_GETCURSEL)); }
-void ListBox::Select(int index) const { Send(LB_SETCURSEL, index); }
 
 // ---- Progress bar, tabs, image ---------------------------------------------
 

@@ -93,28 +93,41 @@ class Label : public Control {
 };
 
 // Combo box (drop-down list) and list box share their item model.
-class ComboBox : public Control {
+class StringList : public Control {
  public:
-  using Control::Control;
-  static ComboBox Create(HWND parent, int id, const Rect& bounds, bool editable = false);
   int Add(std::string_view text) const;
   void Clear() const;
   int Count() const;
   std::string ItemText(int index) const;
   int Selected() const;
   void Select(int index) const;
+
+ protected:
+  struct Messages {
+    UINT add, reset, count, text_length, text, get_selection, set_selection;
+  };
+  StringList(HWND hwnd, const Messages& messages) : Control(hwnd), messages_(&messages) {}
+
+ private:
+  const Messages* messages_;
 };
 
-class ListBox : public Control {
+class ComboBox : public StringList {
  public:
-  using Control::Control;
+  explicit ComboBox(HWND hwnd = nullptr);
+  static ComboBox Create(HWND parent, int id, const Rect& bounds, bool editable = false);
+
+ private:
+  static const Messages kMessages;
+};
+
+class ListBox : public StringList {
+ public:
+  explicit ListBox(HWND hwnd = nullptr);
   static ListBox Create(HWND parent, int id, const Rect& bounds);
-  int Add(std::string_view text) const;
-  void Clear() const;
-  int Count() const;
-  std::string ItemText(int index) const;
-  int Selected() const;
-  void Select(int index) const;
+
+ private:
+  static const Messages kMessages;
 };
 
 // A list view in report mode: rows of cells under columns.
