@@ -178,6 +178,8 @@ TEST(ToolBar, ButtonsMirrorActionsAndOnlyEnabledOnesExecute) {
   EXPECT_EQ(bar.ButtonWidth(connect), 85);
   EXPECT_EQ(bar.VisibleButtonsWidth(), 3 * 85);
   EXPECT_EQ(bar.ButtonBounds(disconnect).left, bar.ButtonBounds(connect).right());
+  // Two-line captions do not shrink the buttons below the height asked for.
+  EXPECT_EQ(bar.ButtonBounds(request).height, 85);
 
   request.SetVisible(false);
   disconnect.SetEnabled(false);

@@ -11,6 +11,18 @@ bool HasButton(HWND toolbar, UINT command) {
   return SendMessageW(toolbar, TB_COMMANDTOINDEX, command, 0) >= 0;
 }
 
+// The bar recomputes its button size from glyphs and captions whenever a
+// button is added; the height the program asked for is kept here and put
+// back afterwards.
+constexpr wchar_t kButtonHeight[] = L"VxButtonHeight";
+
+void ApplyButtonHeight(HWND toolbar) {
+  auto height = reinterpret_cast<INT_PTR>(GetPropW(toolbar, kButtonHeight));
+  if (height <= 0) return;
+  auto size = static_cast<DWORD>(SendMessageW(toolbar, TB_GETBUTTONSIZE, 0, 0));
+  SendMessageW(toolbar, TB_SETBUTTONSIZE, 0, MAKELPARAM(LOWORD(size), height));
+}
+
 }  // namespace
 
 ToolBar ToolBar::Create(HWND parent, int id, const Rect& b, int button_height) {
@@ -19,7 +31,8 @@ ToolBar ToolBar::Create(HWND parent, int id, const Rect& b, int button_height) {
   if (!bar) return bar;
   bar.Send(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
   bar.Send(TB_SETMAXTEXTROWS, 2);
-  bar.Send(TB_SETBUTTONSIZE, 0, MAKELPARAM(0, button_height));
+  SetPropW(bar.hwnd(), kButtonHeight, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(button_height)));
+  ApplyButtonHeight(bar.hwnd());
   return bar;
 }
 
@@ -36,6 +49,7 @@ bool ToolBar::AddButton(Action& action, int image, int width, bool toggle) const
   button.fsStyle = static_cast<BYTE>(toggle ? BTNS_CHECK : BTNS_BUTTON);
   button.iString = reinterpret_cast<INT_PTR>(caption.c_str());
   if (!Send(TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button))) return false;
+  ApplyButtonHeight(hwnd_);
   if (width > 0) SetButtonWidth(action, width);
   Sync(hwnd_, action);
   HWND toolbar = hwnd_;
