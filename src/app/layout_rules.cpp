@@ -1,5 +1,7 @@
 #include "app/layout_rules.h"
 
+#include <cstdint>
+
 namespace vx::app {
 
 std::optional<std::string> ValidToolBarOrder(std::string_view text) {
@@ -37,8 +39,8 @@ bool DriverVersionTooOld(std::string_view full_version) {
 }
 
 int CentredOffset(int extent, int size) {
-  int offset = (extent - size) / 2;  // C++ division rounds toward zero
-  return offset < 0 ? 0 : offset;
+  int64_t offset = (static_cast<int64_t>(extent) - size) / 2;  // C++ division rounds toward zero
+  return offset < 0 ? 0 : static_cast<int>(offset);
 }
 
 }  // namespace vx::app

@@ -1,5 +1,8 @@
 // The layout step of the main window and the placement settings it applies.
+#include <algorithm>
 #include <array>
+#include <cstdint>
+#include <limits>
 #include <string>
 
 #include "app/layout_rules.h"
@@ -97,9 +100,11 @@ void MainPresenter::LayOut() {
   product_version_ = settings_.Read(RegRoot::kLocalMachine, kProductVersionValue);
   ApplyPlacement();
 
-  int memo_top = view_.TreeTop() + 8;
-  int memo_height = view_.TreeTop() + view_.TreeHeight() - memo_top - 8;
-  view_.SetMemoPlacement(memo_top, memo_height < 0 ? 0 : memo_height);
+  // In 64 bits: a stored tree height may be anything up to INT_MAX.
+  int64_t tree_top = view_.TreeTop();
+  int64_t memo_height = std::clamp<int64_t>(view_.TreeHeight() - 16, 0, std::numeric_limits<int>::max());
+  view_.SetMemoPlacement(static_cast<int>(std::min<int64_t>(tree_top + 8, std::numeric_limits<int>::max())),
+                         static_cast<int>(memo_height));
   view_.SetMemoReadOnly(true);
 }
 

@@ -100,6 +100,7 @@ TEST_F(Layout, PlacementValuesFallBackOnTheCurrentOnes) {
       {"MainForm Height", huge, "400", &FakeMainView::height, 400},
       {"UDSTreeView Height", "-3", nullptr, &FakeMainView::tree_height, 250},
       {"UDSTreeView Height", "x", "250", &FakeMainView::tree_height, 250},
+      {"UDSTreeView Height", "2147483647", nullptr, &FakeMainView::tree_height, 2147483647},
   };
   for (const Case& c : cases) {
     reg_.DeleteKey(kCU, "Software");

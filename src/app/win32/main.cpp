@@ -1,0 +1,129 @@
+// vessix.exe: the composition root. Picks the concrete adapters (registry,
+// driver channel, network), runs the process entry, creates the windows in
+// their fixed order and runs the message loop.
+#include <windows.h>
+// After windows.h:
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_presenter.h"
+#include "app/process_entry.h"
+#include "app/settings_store.h"
+#include "app/win32/main_form.h"
+#include "app/win32/program_services.h"
+#include "app/win32/single_instance_win32.h"
+#include "discovery/network_status.h"
+#include "platform/clock.h"
+#include "platform/registry/win32/registry_win32.h"
+#include "platform/text_codec.h"
+#include "platform/trace.h"
+#include "winui/dialog.h"
+#include "winui/kit.h"
+#include "winui/main_thread_win32.h"
+#include "winui/message_box.h"
+#include "winui/message_loop.h"
+
+namespace vx::app::win32 {
+namespace {
+
+class Win32MessageBoxes final : public MessageBoxes {
+ public:
+  explicit Win32MessageBoxes(const HWND* owner) : owner_(owner) {}
+  MsgResult Show(const std::string& text, const std::string& caption, MsgButtons buttons,
+                 MsgIcon icon) override {
+    winui::MessageBoxArgs args{.text = text, .caption = caption};
+    args.buttons = buttons == MsgButtons::kOkCancel ? winui::MessageButtons::OkCancel
+                   : buttons == MsgButtons::kYesNo  ? winui::MessageButtons::YesNo
+                                                    : winui::MessageButtons::Ok;
+    args.icon = icon == MsgIcon::kExclamation ? winui::MessageIcon::Warning : winui::MessageIcon::None;
+    // A hidden owner would hide the box with it.
+    args.owner = (*owner_ && IsWindowVisible(*owner_)) ? *owner_ : nullptr;
+    switch (winui::ShowMessageBox(args)) {
+      case winui::MessageResult::Ok: return MsgResult::kOk;
+      case winui::MessageResult::Yes: return MsgResult::kYes;
+      case winui::MessageResult::No: return MsgResult::kNo;
+      default: return buttons == MsgButtons::kYesNo ? MsgResult::kNo : MsgResult::kCancel;
+    }
+  }
+
+ private:
+  const HWND* owner_;
+};
+
+std::vector<std::string> Arguments() {
+  std::vector<std::string> args;
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv) return args;
+  for (int i = 1; i < count; ++i) args.push_back(Narrow(argv[i]));
+  LocalFree(argv);
+  return args;
+}
+
+int Run() {
+  winui::InitKit();
+  winui::Win32MainThread main_thread;
+  ApplicationWindow app_window;
+  if (!app_window.Create()) return 1;
+
+  Settings settings(Win32Registry());
+  Win32SingleInstance instance(app_window);
+  std::vector<std::string> args = Arguments();
+  EntryDecision entry = RunProcessEntry(settings, instance, args);
+  if (!entry.run) return entry.exit_code;
+
+  const std::string title = entry.titles.app_title;
+  app_window.SetCaption(title);
+  winui::SetApplicationTitle(title);
+
+  // The main window first, then every other window of the program, once.
+  MainForm form;
+  if (!form.Create(app_window.hwnd())) {
+    winui::ShowExceptionMessage("Cannot create the main window.");
+    return 1;
+  }
+  const bool japanese = entry.titles.japanese();
+  discovery::NetworkStatusPresenter network_status(
+      form, [japanese] { return japanese; }, [title] { return title; });
+  ProgramServices services(main_thread, network_status, [&form] { form.tree().Clear(); });
+  HWND message_owner = form.hwnd();
+  Win32MessageBoxes messages(&message_owner);
+  MainPresenter presenter({form, messages, services, settings, SystemClock()}, entry.titles, args);
+  form.BindPresenter(&presenter);
+  presenter.Construct();
+  if (std::optional<int> end = presenter.FormCreate()) {
+    instance.Release();
+    return *end;
+  }
+  form.AttachMenus();
+
+  std::vector<std::unique_ptr<winui::Dialog>> shells;
+  for (size_t k = 1; k < kWindowCreationOrder.size(); ++k) {
+    auto dialog = std::make_unique<winui::Dialog>(std::string(kWindowCreationOrder[k]));
+    if (!dialog->Create(form.hwnd()))
+      TraceLine("Create window failed : " + std::string(kWindowCreationOrder[k]));
+    if (kWindowCreationOrder[k] == "TWaitCloseFm") form.SetWaitWindow(dialog->hwnd());
+    shells.push_back(std::move(dialog));
+  }
+
+  form.ShowApplicationWindow();
+  form.ShowMainWindow();
+  int code = winui::RunMessageLoop();
+  instance.Release();
+  return code;
+}
+
+}  // namespace
+}  // namespace vx::app::win32
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  try {
+    return vx::app::win32::Run();
+  } catch (...) {
+    vx::winui::ReportCurrentException();
+    return 1;
+  }
+}
