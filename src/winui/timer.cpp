@@ -57,7 +57,8 @@ Timer::Timer(Handler handler, unsigned interval_ms, bool enabled)
 
 Timer::~Timer() {
   KillTimer(host_, id_);
-  Host().timers.erase(id_);
+  // The host of the creating thread, even if another thread destroys the timer.
+  if (auto* host = dynamic_cast<TimerHost*>(Window::FromHandle(host_))) host->timers.erase(id_);
 }
 
 void Timer::SetInterval(unsigned interval_ms) {
