@@ -90,6 +90,7 @@ enum class MainTimer : uint8_t {
 };
 
 // The two icons of the resources: "MAINICON" and "MAINICON_NG" (no network).
+// The window loads both when it is constructed.
 enum class AppIcon : uint8_t { kMain, kNoNetwork };
 
 enum class WindowState : uint8_t { kNormal = 0, kMinimised = 1, kMaximised = 2 };
@@ -99,7 +100,8 @@ struct Rect {
 };
 
 // The tray icon record. The fixed parts (identifier 1, callback message
-// 1125, flags message|icon|tip, the main window as owner) are the window's.
+// 1125, flags message|icon|tip, the main window as owner) are the window's,
+// which also cuts the tip to what the record holds (127 characters).
 struct TrayIcon {
   AppIcon icon = AppIcon::kMain;
   std::string tip;
