@@ -50,6 +50,7 @@ std::string SharingService::AddServer(const std::string& name, const std::string
   {
     std::lock_guard lock(mutex_);
     servers_.erase(name);  // a restart drops every connection and hold
+    ++generation_;
     s->listen_fd = ListenTcp(ip, port, &s->port, &why);
     if (s->listen_fd < 0) return why;
     servers_[name] = std::move(s);
@@ -62,6 +63,7 @@ void SharingService::RemoveServer(const std::string& name) {
   {
     std::lock_guard lock(mutex_);
     servers_.erase(name);
+    ++generation_;
   }
   Wake();
 }
@@ -268,9 +270,11 @@ void SharingService::Loop() {
   for (;;) {
     std::vector<pollfd> fds;
     std::vector<std::pair<Server*, int>> who;  // server, connection index (-1: listener)
+    uint64_t generation;
     {
       std::lock_guard lock(mutex_);
       if (stop_) return;
+      generation = generation_;
       fds.push_back({wake_[0], POLLIN, 0});
       who.push_back({nullptr, -1});
       for (auto& [name, s] : servers_) {
@@ -288,9 +292,9 @@ void SharingService::Loop() {
     uint8_t drain[64];
     while (::read(wake_[0], drain, sizeof drain) > 0) {
     }
-    // Something changed (a server added or removed) while polling: the
-    // indexes may be stale, so only act when the wake pipe was quiet.
-    if (fds[0].revents == 0) {
+    // Servers or connections changed while polling: the pointers and indexes
+    // gathered above may be stale, so poll again.
+    if (generation == generation_) {
       std::vector<std::pair<Server*, int>> dead;
       for (size_t k = 1; k < fds.size(); ++k) {
         if (!fds[k].revents) continue;

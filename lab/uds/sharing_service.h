@@ -91,6 +91,7 @@ class SharingService {
   std::map<std::string, std::unique_ptr<Server>> servers_;
   int wake_[2] = {-1, -1};
   bool stop_ = false;
+  uint64_t generation_ = 0;  // bumped when servers or connections change outside the loop
   std::thread thread_;
 };
 

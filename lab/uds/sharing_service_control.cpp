@@ -89,6 +89,7 @@ std::optional<std::string> SharingService::Control(const std::vector<std::string
     for (size_t i = s->conns.size(); i-- > 0;)
       if (s->conns[i]->pc == w[2]) {
         DropConn(*s, i);
+        ++generation_;
         ++dropped;
       }
     return "ok " + std::to_string(dropped);
