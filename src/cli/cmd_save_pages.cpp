@@ -66,7 +66,6 @@ int SavePages(const std::vector<std::string>& args) {
     if (std::vector<uint8_t> probe; !files.Read(page, probe, 1)) return UsageError("cannot read " + page);
 
   const PathParts parts = SplitPath(target);
-  const std::string ext = "." + std::string(FormatExtension(*format));
   if (parts.name.empty()) return UsageError("--target needs a file name");
   if (!parts.extension.empty() && ParseGroupFormat(parts.extension.substr(1)) != format)
     return UsageError("the target's extension does not match --format");
@@ -97,11 +96,10 @@ int SavePages(const std::vector<std::string>& args) {
   job.names = MakeGroupNames(choice.target, temp_base);
 
   // The pages as the scanner's transfers leave them.
-  const std::string& page_base = *format == GroupFormat::kPdf ? job.names.temp_base : job.names.base;
   std::vector<uint8_t> bytes;
   for (int n = 1; n <= job.page_count; ++n) {
     const std::string& source = pages[static_cast<size_t>(n - 1)];
-    const std::string page = PageFileName(page_base, n, ".bmp");
+    const std::string page = TransferBmpName(job.format, job.names, n);
     if (SameFile(source, page)) continue;
     if (!files.Read(source, bytes) || !files.WriteAll(page, bytes)) {
       std::fprintf(stderr, "vessix-cli save-pages: cannot copy %s to %s\n", source.c_str(), page.c_str());

@@ -29,6 +29,7 @@ constexpr uint8_t kBaselineFrame = 0xC0;
 // "0 0 2480 3508": numbers separated by single spaces, nothing that could end
 // the array it is written into.
 bool IsBoxText(const std::string& text) {
+  if (text.size() > 64) return false;
   int numbers = 0;
   bool in_number = false;
   for (char c : text) {
@@ -149,7 +150,7 @@ bool PdfDocument::FinishDocument() {
          Format("/Width %d\n", page.frame.width) + Format("/Height %d\n", page.frame.height) +
          "/Filter /DCTDecode\n" + Format("/BitsPerComponent %d\n", page.frame.bits_per_component) +
          Format("/ColorSpace /%s\n", ColourSpace(page.frame.components)) +
-         Format("/Length %ld\n", static_cast<long>(page.jpeg_size)) + ">>\nstream\n");
+         Format("/Length %llu\n", static_cast<unsigned long long>(page.jpeg_size)) + ">>\nstream\n");
     EmitPicture(k - 1);
     Emit("\nendstream\n");
     end();

@@ -69,6 +69,19 @@ GroupNames MakeGroupNames(const std::string& target, const std::string& temp_bas
   return GroupNames{target, parts.extension, parts.folder + parts.name, temp_base};
 }
 
+std::string TransferBmpName(GroupFormat format, const GroupNames& names, int n) {
+  return PageFileName(format == GroupFormat::kPdf ? names.temp_base : names.base, n, ".bmp");
+}
+
+std::string PageInfoFile(GroupFormat format, const GroupNames& names, int n) {
+  switch (format) {
+    case GroupFormat::kBmp: return PageFileName(names.base, n, ".bmp");
+    case GroupFormat::kJpg: return PageFileName(names.base, n, ".jpg");
+    case GroupFormat::kPdf: break;
+  }
+  return names.target;
+}
+
 size_t NameLength(std::string_view utf8) {
   size_t units = 0;
   for (unsigned char c : utf8) {

@@ -36,6 +36,13 @@ struct GroupNames {
 };
 GroupNames MakeGroupNames(const std::string& target, const std::string& temp_base);
 
+// The BMP file a scanner's transfer of page n (from 1) is written to: under
+// the temp base for a PDF group, under the base otherwise.
+std::string TransferBmpName(GroupFormat format, const GroupNames& names, int n);
+// The file the page information names for page n: the BMP or JPEG page, or
+// the PDF itself.
+std::string PageInfoFile(GroupFormat format, const GroupNames& names, int n);
+
 // Splits a path into folder (with its trailing separator), name and
 // extension (with its dot): "/a/b.c.pdf" -> "/a/", "b.c", ".pdf".
 struct PathParts {

@@ -44,6 +44,10 @@ TEST(ScanNaming, PageNamesAndPathParts) {
   EXPECT_EQ(names.base, "/p/Picture3");
   EXPECT_EQ(names.extension, ".pdf");
   EXPECT_EQ(names.temp_base, "/tmp/x/page");
+  EXPECT_EQ(TransferBmpName(GroupFormat::kPdf, names, 2), "/tmp/x/page_2.bmp");
+  EXPECT_EQ(TransferBmpName(GroupFormat::kJpg, names, 1), "/p/Picture3.bmp");
+  EXPECT_EQ(PageInfoFile(GroupFormat::kPdf, names, 3), "/p/Picture3.pdf");
+  EXPECT_EQ(PageInfoFile(GroupFormat::kJpg, names, 3), "/p/Picture3_3.jpg");
   EXPECT_EQ(ParseGroupFormat("PDF"), GroupFormat::kPdf);
   EXPECT_FALSE(ParseGroupFormat("tif"));
 }
