@@ -208,6 +208,11 @@ class NetworkPort {
   virtual std::optional<std::string> BroadcastRefusal() const = 0;
 };
 
+// True when this process runs inside one of the lab's named network
+// namespaces (/run/netns/vx*). On a real Windows PC there are none (false);
+// under Wine the check looks at the Linux process running the program.
+bool InLabNetworkNamespace();
+
 // The network of this platform: Winsock and IP Helper on Windows, the POSIX
 // socket API, getifaddrs and /proc/net/udp elsewhere.
 std::unique_ptr<NetworkPort> MakeSystemNetwork();

@@ -1,6 +1,7 @@
 // The native network adapter: POSIX sockets, getifaddrs and /proc/net/udp.
 // Used by the lab, the native tests and the native command-line tool.
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <ifaddrs.h>
@@ -86,16 +87,8 @@ int PollMillis(Millis timeout) {
   return static_cast<int>(std::clamp<int64_t>(timeout.count(), 0, 24 * 3600 * 1000));
 }
 
-std::optional<ino_t> NamespaceInode(const char* path) {
-  struct stat st {};
-  if (stat(path, &st) != 0) return std::nullopt;
-  return st.st_ino;
-}
-
 std::string RefusalText() {
-  auto self = NamespaceInode("/proc/self/ns/net");
-  auto init = NamespaceInode("/proc/1/ns/net");
-  if (self && init && *self != *init) return {};
+  if (InLabNetworkNamespace()) return {};
   return "refusing to broadcast outside a lab network namespace (start the lab with lab/net/vx-lab.sh up "
          "and run inside it: ip netns exec vxpc1 ...)";
 }
@@ -469,6 +462,25 @@ class PosixNetwork final : public NetworkPort {
 };
 
 }  // namespace
+
+bool InLabNetworkNamespace() {
+  struct stat self {};
+  if (stat("/proc/self/ns/net", &self) != 0) return false;
+  DIR* dir = opendir("/run/netns");
+  if (!dir) return false;
+  bool inside = false;
+  while (dirent* e = readdir(dir)) {
+    if (std::strncmp(e->d_name, "vx", 2) != 0) continue;
+    struct stat ns {};
+    const std::string path = std::string("/run/netns/") + e->d_name;
+    if (stat(path.c_str(), &ns) == 0 && ns.st_ino == self.st_ino && ns.st_dev == self.st_dev) {
+      inside = true;
+      break;
+    }
+  }
+  closedir(dir);
+  return inside;
+}
 
 std::unique_ptr<NetworkPort> MakeSystemNetwork() { return std::make_unique<PosixNetwork>(); }
 

@@ -11,6 +11,7 @@
 // clang-format on
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/net/network.h"
@@ -292,15 +293,15 @@ std::optional<uint64_t> FileIndex(const wchar_t* path) {
   return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 }
 
-// On a real PC the program broadcasts on its adapters as designed. Run under
-// Wine on a developer's machine it must stay inside a lab network namespace:
-// the network namespace of this process must differ from that of process 1.
-std::string WineRefusalText() {
+bool RunningUnderWine() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return {};
-  auto self = FileIndex(L"Z:\\proc\\self\\ns\\net");
-  auto init = FileIndex(L"Z:\\proc\\1\\ns\\net");
-  if (self && init && *self != *init) return {};
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// On a real PC the program broadcasts on its adapters as designed. Run under
+// Wine on a developer's machine it must stay inside a lab network namespace.
+std::string WineRefusalText() {
+  if (!RunningUnderWine() || InLabNetworkNamespace()) return {};
   return "refusing to broadcast outside a lab network namespace (run inside: ip netns exec vxpc1 ...)";
 }
 
@@ -536,6 +537,24 @@ class WinNetwork final : public NetworkPort {
 };
 
 }  // namespace
+
+// Under Wine: is the network namespace of the Linux process running us one
+// of the lab's (/run/netns/vx*)? Compared by file index (the inode).
+bool InLabNetworkNamespace() {
+  if (!RunningUnderWine()) return false;
+  auto self = FileIndex(L"Z:\\proc\\self\\ns\\net");
+  if (!self) return false;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW(L"Z:\\run\\netns\\vx*", &found);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool inside = false;
+  do {
+    std::wstring path = std::wstring(L"Z:\\run\\netns\\") + found.cFileName;
+    if (FileIndex(path.c_str()) == self) inside = true;
+  } while (!inside && FindNextFileW(find, &found));
+  FindClose(find);
+  return inside;
+}
 
 std::unique_ptr<NetworkPort> MakeSystemNetwork() { return std::make_unique<WinNetwork>(); }
 
