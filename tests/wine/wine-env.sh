@@ -4,6 +4,12 @@
 #                                 persistent wineserver; writes BUILD_DIR/wine/env
 #   wine-env.sh stop BUILD_DIR    ends the wineserver and the Xvfb
 # The display is up before the first Wine process starts, as Wine needs it.
+#
+# Network safety: Wine makes every socket inside its wineserver, so the
+# wineserver and every Wine process of the run live in a network namespace of
+# their own with only loopback up (created here, removed by stop). The demo
+# passes VX_WINE_NETNS=<lab namespace> to run them inside a lab PC instead.
+# VX_WINE_DISPLAY=:N uses an existing X display instead of a private Xvfb.
 set -euo pipefail
 cmd=${1:?start|stop}
 build=$(cd "${2:?build dir}" && pwd)
@@ -13,11 +19,17 @@ mkdir -p "$state"
 export WINEPREFIX="$state/prefix" HOME="$state/home" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
+in_ns() { ip netns exec "$netns" env DISPLAY="$DISPLAY" WINEPREFIX="$WINEPREFIX" HOME="$HOME" \
+  WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" WINEARCH="$WINEARCH" "$@"; }
+
 stop() {
   if [ -f "$state/env" ]; then
     # shellcheck disable=SC1091
     . "$state/env"
-    DISPLAY=$DISPLAY wineserver -k >/dev/null 2>&1 || true
+    if [ -n "${VX_NETNS:-}" ] && [ -e "/var/run/netns/$VX_NETNS" ]; then
+      ip netns exec "$VX_NETNS" env WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+      [ "${VX_NETNS_OWNED:-0}" = 1 ] && ip netns del "$VX_NETNS" >/dev/null 2>&1 || true
+    fi
     [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" >/dev/null 2>&1 || true
     rm -f "$state/env"
   fi
@@ -29,17 +41,33 @@ case "$cmd" in
   *) echo "usage: $0 start|stop BUILD_DIR" >&2; exit 2 ;;
 esac
 
-# A private X server on the first free display number from 90 on.
-n=90
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-  [ -e "/tmp/.X11-unix/X$n" ] && break
-  sleep 0.1
-done
-[ -e "/tmp/.X11-unix/X$n" ] || { echo "wine-env: Xvfb :$n did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$n"
+# The network namespace of this run.
+if [ -n "${VX_WINE_NETNS:-}" ]; then
+  netns=$VX_WINE_NETNS owned=0
+  [ -e "/var/run/netns/$netns" ] || { echo "wine-env: no namespace $netns" >&2; exit 1; }
+else
+  netns="vxwine-$(printf '%s' "$build" | md5sum | cut -c1-8)" owned=1
+  [ -e "/var/run/netns/$netns" ] || ip netns add "$netns" || {
+    echo "wine-env: cannot create a network namespace (needs root)" >&2; exit 1; }
+  ip -n "$netns" link set lo up
+fi
+
+xvfb_pid=
+if [ -n "${VX_WINE_DISPLAY:-}" ]; then
+  export DISPLAY=$VX_WINE_DISPLAY
+else
+  # A private X server on the first free display number from 90 on.
+  n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$state/xvfb.log" 2>&1 </dev/null &
+  xvfb_pid=$!
+  for _ in $(seq 1 100); do
+    [ -e "/tmp/.X11-unix/X$n" ] && break
+    sleep 0.1
+  done
+  [ -e "/tmp/.X11-unix/X$n" ] || { echo "wine-env: Xvfb :$n did not start" >&2; cat "$state/xvfb.log" >&2; exit 1; }
+  export DISPLAY=":$n"
+fi
 
 # The fake browser records every URL the program asks the shell to open.
 cat >"$state/browser.sh" <<SH
@@ -51,15 +79,17 @@ chmod +x "$state/browser.sh"
 if [ ! -f "$WINEPREFIX/.vx-ready" ]; then
   rm -rf "$WINEPREFIX" "$HOME"
   mkdir -p "$HOME"
-  wineboot -i >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log" >&2; exit 1; }
-  wineserver -w
+  in_ns wineboot -i >"$state/wineboot.log" 2>&1 || { cat "$state/wineboot.log" >&2; exit 1; }
+  in_ns wineserver -w
   touch "$WINEPREFIX/.vx-ready"
 fi
 
-# Japanese text through the IPA font; URLs to the fake browser.
+# One persistent wineserver inside the namespace; then Japanese text through
+# the IPA font, URLs to the fake browser, unmanaged windows.
+in_ns wineserver -k >/dev/null 2>&1 || true
+in_ns setsid wineserver -p >/dev/null 2>&1 </dev/null || true
 sed "s#@BROWSER@#$state/browser.sh#" "$here/prefix.reg.in" >"$state/prefix.reg"
-setsid wineserver -p >/dev/null 2>&1 </dev/null || true
-wine regedit /S "$(winepath -w "$state/prefix.reg" 2>/dev/null)" >/dev/null 2>&1
+in_ns wine regedit /S "$(winepath -w "$state/prefix.reg" 2>/dev/null)" >/dev/null 2>&1
 : >"$state/browser.log"
 
 cat >"$state/env" <<ENV
@@ -67,5 +97,7 @@ DISPLAY=$DISPLAY
 XVFB_PID=$xvfb_pid
 WINEPREFIX=$WINEPREFIX
 HOME=$HOME
+VX_NETNS=$netns
+VX_NETNS_OWNED=$owned
 ENV
-echo "wine-env: display $DISPLAY, prefix $WINEPREFIX"
+echo "wine-env: display $DISPLAY, prefix $WINEPREFIX, network namespace $netns"
