@@ -43,7 +43,6 @@ class Discoverer {
   Emulator& emulator_;
   DiscoverConfig config_;
   std::atomic<bool> stop_{false};
-  int udp_ = -1;
   std::thread thread_;
 };
 
