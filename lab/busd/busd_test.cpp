@@ -329,15 +329,16 @@ TEST(BusdDiscover, ForwardRecordKeepsOnlyUsbDeviceServers) {
   std::memcpy(reply.data(), "THIS IS RV550", 13);
   reply[113] = 1;
   reply[125] = 9;  // the address bytes are not forwarded
-  auto f = busd::ForwardRecordOf(reply);
+  uint32_t from = *bus::ParseIpv4("10.77.0.21");
+  auto f = busd::ForwardRecordOf(reply, from);
   ASSERT_EQ(f.size(), 173u);
   EXPECT_EQ(std::memcmp(f.data(), "RANNOU\x25\x4E\0\0\0\0\0", 13), 0);
   EXPECT_EQ(f[125], 0);
   reply[113] = 2;
-  EXPECT_TRUE(busd::ForwardRecordOf(reply).empty());
+  EXPECT_TRUE(busd::ForwardRecordOf(reply, from).empty());
   reply[113] = 1;
   reply.push_back(0);
-  EXPECT_TRUE(busd::ForwardRecordOf(reply).empty()) << "174-byte reply";
+  EXPECT_TRUE(busd::ForwardRecordOf(reply, from).empty()) << "174-byte reply";
   auto req = busd::DiscoveryRequest();
   ASSERT_EQ(req.size(), 53u);
   uint32_t sum = 0;

@@ -9,59 +9,30 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <ctime>
+#include <mutex>
 #include <set>
 
 #include "busdriver/labchannel/posix/lab_sockets.h"
+#include "discovery/datagram.h"
+#include "discovery/protocol.h"
+#include "platform/clock.h"
 
 namespace vx::busd {
-namespace {
-
-bool Contains(const std::vector<uint8_t>& b, const char* word) {
-  size_t n = std::strlen(word);
-  size_t end = b.size();
-  if (const void* nul = std::memchr(b.data(), 0, b.size())) end = size_t(static_cast<const uint8_t*>(nul) - b.data());
-  for (size_t i = 0; i + n <= end; ++i)
-    if (std::memcmp(&b[i], word, n) == 0) return true;
-  return false;
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-
-}  // namespace
 
 std::vector<uint8_t> DiscoveryRequest() {
-  std::vector<uint8_t> r(53, 0);
-  std::memcpy(r.data(), "WHERE ARE YOU RV550", 19);
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  uint32_t f[6] = {uint32_t(tm.tm_year + 1900), uint32_t(tm.tm_mon + 1), uint32_t(tm.tm_mday),
-                   uint32_t(tm.tm_hour),        uint32_t(tm.tm_min),     uint32_t(tm.tm_sec)};
-  uint32_t sum = 0;
-  for (int i = 0; i < 6; ++i) {
-    Put32(&r[25 + 4 * i], f[i]);
-    sum += f[i];
-  }
-  Put32(&r[49], sum);
-  return r;
+  auto r = discovery::BuildDiscoveryRequest(discovery::Mac{}, SystemClock().LocalNow());
+  return std::vector<uint8_t>(r.begin(), r.end());
 }
 
-std::vector<uint8_t> ForwardRecordOf(const std::vector<uint8_t>& d) {
-  bool reply = d.size() == 173 && Contains(d, "THIS IS RV550");
-  bool announce = d.size() >= 173 && Contains(d, "RANNOU");
-  if (!reply && !announce) return {};
-  uint32_t type = uint32_t(d[113]) | uint32_t(d[114]) << 8 | uint32_t(d[115]) << 16 | uint32_t(d[116]) << 24;
-  if (type != 1) return {};
-  std::vector<uint8_t> f(d.begin(), d.begin() + 173);
-  std::memset(f.data(), 0, 13);
-  std::memcpy(f.data(), "RANNOU", 6);
-  f[6] = 0x25;
-  f[7] = 0x4E;
-  std::memset(&f[125], 0, 48);
-  return f;
+std::vector<uint8_t> ForwardRecordOf(const std::vector<uint8_t>& datagram, uint32_t source) {
+  // What the program's listener forwards, from a table of the emulator's own.
+  static std::mutex table_mutex;
+  static discovery::DiscoveryTable table;
+  std::timed_mutex lock;
+  std::lock_guard guard(table_mutex);
+  auto r = discovery::ProcessDatagram(datagram, net::Ipv4::FromNetworkOrder(source), table, lock);
+  if (!r.forward) return {};
+  return std::vector<uint8_t>(r.forward->bytes.begin(), r.forward->bytes.begin() + r.forward->length);
 }
 
 Discoverer::Discoverer(Emulator& emulator, DiscoverConfig config) : emulator_(emulator), config_(std::move(config)) {
@@ -143,7 +114,7 @@ void Discoverer::Run() {
         ssize_t n = recvfrom(q.fd, buf.data(), buf.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
         if (n <= 0) continue;
         buf.resize(size_t(n));
-        auto fwd = ForwardRecordOf(buf);
+        auto fwd = ForwardRecordOf(buf, from.sin_addr.s_addr);
         if (!fwd.empty()) emulator_.OnUdpPacket(from.sin_addr.s_addr, fwd);
       }
     }
@@ -163,8 +134,8 @@ void Discoverer::QueryRemote(uint32_t ip) {
       if (n == 0) break;
       if (n < 0) continue;
       buf.resize(size_t(n));
-      if (n == 173 && Contains(buf, "THIS IS RV550") && !Contains(buf, "WHERE ARE YOU RV550")) {
-        auto fwd = ForwardRecordOf(buf);
+      if (n == 173 && !discovery::ContainsKeyword(buf, discovery::kRequestMagic)) {
+        auto fwd = ForwardRecordOf(buf, ip);
         if (!fwd.empty()) emulator_.OnUdpPacket(ip, fwd, true);
         break;
       }

@@ -19,9 +19,9 @@ namespace vx::busd {
 
 // The 53-byte discovery request with a zero MAC.
 std::vector<uint8_t> DiscoveryRequest();
-// The 173-byte record forwarded for a reply or long announcement; empty when
-// the datagram is neither or its server is not a USB device server.
-std::vector<uint8_t> ForwardRecordOf(const std::vector<uint8_t>& datagram);
+// What the program's listener would forward for a datagram from `source`
+// (the 173-byte record, or the 7-byte boot keyword); empty when nothing.
+std::vector<uint8_t> ForwardRecordOf(const std::vector<uint8_t>& datagram, uint32_t source);
 
 struct DiscoverConfig {
   bool broadcast = false;
