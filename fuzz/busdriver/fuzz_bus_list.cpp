@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto back = vx::bus::ParseBusList(again, again.size());
   if (!back || back->entries.size() != list->entries.size()) __builtin_trap();
   for (size_t i = 0; i < back->entries.size(); ++i)
-    if (back->entries[i].name != list->entries[i].name || back->entries[i].ip != list->entries[i].ip) __builtin_trap();
+    if (back->entries[i].name != list->entries[i].name || back->entries[i].ip != list->entries[i].ip)
+      __builtin_trap();
   return 0;
 }

@@ -35,7 +35,8 @@ std::vector<uint8_t> ForwardRecordOf(const std::vector<uint8_t>& datagram, uint3
   return std::vector<uint8_t>(r.forward->bytes.begin(), r.forward->bytes.begin() + r.forward->length);
 }
 
-Discoverer::Discoverer(Emulator& emulator, DiscoverConfig config) : emulator_(emulator), config_(std::move(config)) {
+Discoverer::Discoverer(Emulator& emulator, DiscoverConfig config)
+    : emulator_(emulator), config_(std::move(config)) {
   thread_ = std::thread([this] { Run(); });
 }
 

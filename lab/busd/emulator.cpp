@@ -196,7 +196,8 @@ bus::BusList Emulator::BusListNow() {
   return list;
 }
 
-IoctlReply Emulator::MasterIoctl(EventQueue& queue, uint32_t code, const std::vector<uint8_t>& in, size_t room) {
+IoctlReply Emulator::MasterIoctl(EventQueue& queue, uint32_t code, const std::vector<uint8_t>& in,
+                                 size_t room) {
   IoctlReply r;
   switch (code) {
     case bus::kIoctlGetBusList: {

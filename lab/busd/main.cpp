@@ -9,9 +9,8 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "busdriver/labchannel/lab_client.h"
 #include "channel_server.h"
@@ -92,7 +91,8 @@ int main(int argc, char** argv) {
         if (!r.is_string() || !apply_remote(r.get<std::string>())) return Usage();
       discover.broadcast = j.value("discover", discover.broadcast);
       config.stale_after = std::chrono::seconds(j.value("stale_seconds", 45));
-      if (j.contains("driver_version") && !ParseVersion(j.value("driver_version", ""), &config.driver_version))
+      if (j.contains("driver_version") &&
+          !ParseVersion(j.value("driver_version", ""), &config.driver_version))
         return Usage();
     } else {
       return Usage();

@@ -1,9 +1,9 @@
 #include "netinfo.h"
 
+#include <dirent.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -32,14 +32,14 @@ std::vector<LocalNet> ReadLocalNets() {
 bool InLabNamespace(std::string* why) {
   // A lab namespace is one made by `ip netns add`: its handle is a file under
   // /run/netns with the same inode as this process's network namespace.
-  struct stat self{};
+  struct stat self {};
   if (stat("/proc/self/ns/net", &self) != 0) {
     if (why) *why = "cannot tell the network namespace (/proc/self/ns/net)";
     return false;
   }
   if (DIR* dir = opendir("/run/netns")) {
     while (dirent* e = readdir(dir)) {
-      struct stat ns{};
+      struct stat ns {};
       std::string path = std::string("/run/netns/") + e->d_name;
       if (e->d_name[0] != '.' && stat(path.c_str(), &ns) == 0 && ns.st_ino == self.st_ino &&
           ns.st_dev == self.st_dev) {

@@ -9,13 +9,14 @@
 
 namespace vx::busd {
 
-ServerLink::ServerLink(int fd, Notify notify, Lost lost) : fd_(fd), notify_(std::move(notify)), lost_(std::move(lost)) {}
+ServerLink::ServerLink(int fd, Notify notify, Lost lost)
+    : fd_(fd), notify_(std::move(notify)), lost_(std::move(lost)) {}
 
 ServerLink::~ServerLink() { ::close(fd_); }
 
-std::shared_ptr<ServerLink> ServerLink::Connect(const std::string& ip, uint16_t port, const std::string& pc_name,
-                                                const std::string& source_ip, Notify notify, Lost lost,
-                                                std::string* why) {
+std::shared_ptr<ServerLink> ServerLink::Connect(const std::string& ip, uint16_t port,
+                                                const std::string& pc_name, const std::string& source_ip,
+                                                Notify notify, Lost lost, std::string* why) {
   int fd = lab::ConnectTcp(ip, port, 2000, why, source_ip);
   if (fd < 0) return nullptr;
   std::shared_ptr<ServerLink> link(new ServerLink(fd, std::move(notify), std::move(lost)));

@@ -23,10 +23,13 @@ class DeviceSharing final : public SharingExtension {
         server.config["sharing_port"].is_number_unsigned())
       port = uint16_t(server.config["sharing_port"].get<unsigned>());
     why = service_.AddServer(server.name, server.ip, port, std::move(*devices));
-    if (!why.empty()) std::fprintf(stderr, "vx-uds: %s: device sharing not started: %s\n", server.name.c_str(), why.c_str());
+    if (!why.empty())
+      std::fprintf(stderr, "vx-uds: %s: device sharing not started: %s\n", server.name.c_str(), why.c_str());
   }
   void ServerDown(const std::string& name) override { service_.RemoveServer(name); }
-  std::optional<std::string> Control(const std::vector<std::string>& words) override { return service_.Control(words); }
+  std::optional<std::string> Control(const std::vector<std::string>& words) override {
+    return service_.Control(words);
+  }
 
  private:
   SharingService service_;

@@ -10,12 +10,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "busdriver/labchannel/frame.h"
 #include "busdriver/records.h"
@@ -59,7 +58,8 @@ class SharingService {
   std::optional<std::string> Control(const std::vector<std::string>& words);
 
   // The "devices" list of a server's JSON object.
-  static std::optional<std::vector<SharedDevice>> DevicesFromJson(const nlohmann::json& server, std::string* why);
+  static std::optional<std::vector<SharedDevice>> DevicesFromJson(const nlohmann::json& server,
+                                                                  std::string* why);
 
  private:
   struct Conn {

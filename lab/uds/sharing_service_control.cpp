@@ -49,7 +49,8 @@ std::optional<std::vector<SharedDevice>> SharingService::DevicesFromJson(const n
     d.vid = vid.value_or(0);
     d.pid = pid.value_or(0);
     if (d.device_no < 0 || d.device_no > 127 ||
-        std::any_of(out.begin(), out.end(), [&](const SharedDevice& o) { return o.device_no == d.device_no; })) {
+        std::any_of(out.begin(), out.end(),
+                    [&](const SharedDevice& o) { return o.device_no == d.device_no; })) {
       *why = "device numbers are 0-127 and unique per server";
       return std::nullopt;
     }
@@ -79,8 +80,12 @@ std::optional<std::string> SharingService::Control(const std::vector<std::string
   if (cmd == "devices") {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& d : s->devices)
-      list.push_back({{"device_no", d.device_no}, {"plugged", d.plugged}, {"printer_port", d.printer_port},
-                      {"owner", d.owner}, {"lock_type", d.lock_type}, {"lock_count", d.lock_count}});
+      list.push_back({{"device_no", d.device_no},
+                      {"plugged", d.plugged},
+                      {"printer_port", d.printer_port},
+                      {"owner", d.owner},
+                      {"lock_type", d.lock_type},
+                      {"lock_count", d.lock_count}});
     return list.dump();
   }
   if (cmd == "drop-pc") {
@@ -98,7 +103,8 @@ std::optional<std::string> SharingService::Control(const std::vector<std::string
   SharedDevice* d = Device(*s, std::atoi(w[2].c_str()), false);
   if (!d) return "error: no such device";
   if (cmd == "printer-port") {
-    if (w.size() != 4 || (w[3] != "on" && w[3] != "off")) return "error: printer-port SERVER DEVICE_NO on|off";
+    if (w.size() != 4 || (w[3] != "on" && w[3] != "off"))
+      return "error: printer-port SERVER DEVICE_NO on|off";
     d->printer_port = w[3] == "on";
     return "ok";
   }

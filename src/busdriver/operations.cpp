@@ -32,8 +32,9 @@ bool ReadVersion(DriverHandle& h, uint32_t code, std::string* full, std::string*
   IoResult r = Call(h, code, buf, kSmallRecordSize);
   auto v = r.ok ? ParseVersion(buf, r.bytes) : std::nullopt;
   if (!v) {
-    TraceLine(Format("%s() : Fail result(%d) nBytes(%u) err(%d)", driver ? "GetDriverVersion" : "GetTcpBusVersion",
-                     int(r.ok), r.bytes, int32_t(r.last_error)));
+    TraceLine(Format("%s() : Fail result(%d) nBytes(%u) err(%d)",
+                     driver ? "GetDriverVersion" : "GetTcpBusVersion", int(r.ok), r.bytes,
+                     int32_t(r.last_error)));
     return false;
   }
   *full = FullVersionText(*v);
@@ -45,7 +46,8 @@ bool ReadVersion(DriverHandle& h, uint32_t code, std::string* full, std::string*
 IoResult SmallCall(DriverHandle& h, uint32_t code, const std::vector<uint8_t>& input, const char* name) {
   std::vector<uint8_t> buf;
   IoResult r = Call(h, code, buf, input.size(), input);
-  TraceLine(Format("\n%s() : _tcpBusHandle = %08X result(%d) nBytes(%u)\n", name, h.TraceId(), int(r.ok), r.bytes));
+  TraceLine(
+      Format("\n%s() : _tcpBusHandle = %08X result(%d) nBytes(%u)\n", name, h.TraceId(), int(r.ok), r.bytes));
   return r;
 }
 
@@ -109,8 +111,8 @@ int GetBusList(DriverHandle& master, Clock& clock, std::vector<BusEntry>* entrie
   return int(entries->size());
 }
 
-int GetBusList(DriverHandle& master, Clock& clock, std::vector<std::string>* ips, std::vector<std::string>* names,
-               std::vector<std::string>* locations) {
+int GetBusList(DriverHandle& master, Clock& clock, std::vector<std::string>* ips,
+               std::vector<std::string>* names, std::vector<std::string>* locations) {
   std::vector<BusEntry> entries;
   int n = GetBusList(master, clock, &entries);
   if (n < 0) return n;
@@ -175,7 +177,8 @@ bool UnlockDevice(DriverHandle& tcp_bus, const std::string& device_no, int lock_
   return SmallCall(tcp_bus, kIoctlUnlockDevice, in, "UnlockDevice").ok;
 }
 
-bool RequestDevice(DriverHandle& tcp_bus, const std::string& device_no, int command, const std::string& ip_text) {
+bool RequestDevice(DriverHandle& tcp_bus, const std::string& device_no, int command,
+                   const std::string& ip_text) {
   uint32_t ip = 0;
   if (!ip_text.empty()) {
     auto parsed = ParseIpv4(ip_text);
@@ -215,7 +218,8 @@ VersionCheck CheckDriverVersion(const std::string& full, const std::string& shor
   VersionCheck c;
   c.pass = full.compare(kMinimumDriverVersion) >= 0;
   if (!c.pass)
-    c.warning = "Warning !!!\n\nCurrent Driver Version is : " + short_text + "\n\nPlease change Driver Version to 1.35";
+    c.warning = "Warning !!!\n\nCurrent Driver Version is : " + short_text +
+                "\n\nPlease change Driver Version to 1.35";
   return c;
 }
 

@@ -73,7 +73,7 @@ TEST(Versions, OutputsUnchangedUnlessValid) {
   Bytes good = EncodeVersion({1, 0, 35});
   Bytes long_reply(65, 1);
   h.Script(kIoctlGetDriverVersion, {Answer{false, 1, good}, Answer{true, 0, Bytes(64, 0)},
-                                     Answer{true, 0, long_reply}, Answer{true, 0, good}});
+                                    Answer{true, 0, long_reply}, Answer{true, 0, good}});
   for (int i = 0; i < 3; ++i) {
     EXPECT_FALSE(GetDriverVersion(h, &full, &brief));
     EXPECT_EQ(full, "keep");
@@ -100,7 +100,8 @@ TEST(Versions, StartUpCheckComparesText) {
   EXPECT_TRUE(CheckDriverVersion("2.0.0", "2.0").pass);
   auto old = CheckDriverVersion("1.0.34", "1.34");
   EXPECT_FALSE(old.pass);
-  EXPECT_EQ(old.warning, "Warning !!!\n\nCurrent Driver Version is : 1.34\n\nPlease change Driver Version to 1.35");
+  EXPECT_EQ(old.warning,
+            "Warning !!!\n\nCurrent Driver Version is : 1.34\n\nPlease change Driver Version to 1.35");
   EXPECT_FALSE(CheckDriverVersion("", "").pass);  // a version that could not be read
 }
 
@@ -116,7 +117,8 @@ TEST(DeviceOps, RecordsAndLastErrors) {
     int shown = 0;
     void PortSetToPrinterServer() override { ++shown; }
   } notice;
-  h.Script(kIoctlClaimDevice, {Answer{false, kErrorPortIsPrinterServer, {}}, Answer{false, -31, {}}, Answer{}});
+  h.Script(kIoctlClaimDevice,
+           {Answer{false, kErrorPortIsPrinterServer, {}}, Answer{false, -31, {}}, Answer{}});
   EXPECT_FALSE(ClaimDevice(h, "12", &notice));
   EXPECT_FALSE(ClaimDevice(h, "12", &notice));
   EXPECT_TRUE(ClaimDevice(h, "12", &notice));

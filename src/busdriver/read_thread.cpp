@@ -25,7 +25,8 @@ struct TReadThread::State {
   std::array<uint8_t, kEventBufferSize> buffer{};
 };
 
-TReadThread::TReadThread(std::shared_ptr<DriverHandle> master, MainThread& main_thread, ReadInfoHandler& handler)
+TReadThread::TReadThread(std::shared_ptr<DriverHandle> master, MainThread& main_thread,
+                         ReadInfoHandler& handler)
     : state_(std::make_shared<State>()) {
   state_->master = std::move(master);
   state_->main_thread = &main_thread;

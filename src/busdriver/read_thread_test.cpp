@@ -168,7 +168,7 @@ TEST(TReadThread, NotWaitedForItNeverCallsTheHandlerAgain) {
   reader->Start();
   ASSERT_TRUE(h->WaitForHeldRead());
   main->RunSync([&] { reader->Stop(false); });  // Stop runs on the main thread
-  handler.reset();                               // gone: the reader must not call it
+  handler.reset();                              // gone: the reader must not call it
   h->PushEvent(Event(2));
   reader.reset();
   main.reset();

@@ -209,9 +209,7 @@ std::vector<uint8_t> EncodeDeviceList(const DeviceList& list) {
   std::vector<uint8_t> out(8, 0);
   out[0] = 1;
   out[4] = uint8_t(list.devices.size());
-  auto text = [&out](const std::string& s) {
-    out.insert(out.end(), s.begin(), s.end());
-  };
+  auto text = [&out](const std::string& s) { out.insert(out.end(), s.begin(), s.end()); };
   for (const auto& d : list.devices) {
     const std::string* texts[5] = {&d.usb_class, &d.owner, &d.manufacturer, &d.product, &d.serial};
     for (auto* t : texts)
@@ -246,7 +244,8 @@ std::vector<uint8_t> EncodeDeviceList(const DeviceList& list) {
 // ---- version record --------------------------------------------------------
 
 std::optional<VersionRecord> ParseVersion(std::span<const uint8_t> buf, size_t returned) {
-  if (returned > kSmallRecordSize || returned > buf.size() || returned < 7 || buf[0] == 0) return std::nullopt;
+  if (returned > kSmallRecordSize || returned > buf.size() || returned < 7 || buf[0] == 0)
+    return std::nullopt;
   return VersionRecord{SignedByte(buf[4]), SignedByte(buf[5]), SignedByte(buf[6])};
 }
 
@@ -262,7 +261,9 @@ std::vector<uint8_t> EncodeVersion(const VersionRecord& v) {
 std::string FullVersionText(const VersionRecord& v) {
   return std::to_string(v.a) + "." + std::to_string(v.b) + "." + std::to_string(v.c);
 }
-std::string DriverShortVersion(const VersionRecord& v) { return std::to_string(v.a) + "." + std::to_string(v.c); }
+std::string DriverShortVersion(const VersionRecord& v) {
+  return std::to_string(v.a) + "." + std::to_string(v.c);
+}
 std::string TcpBusShortVersion(const VersionRecord& v) { return std::to_string(v.c); }
 
 // ---- lock and request ------------------------------------------------------
@@ -346,13 +347,20 @@ std::optional<uint32_t> ParseTcpBusPath(std::string_view path) {
 
 std::string_view EventName(uint8_t code) {
   switch (code) {
-    case 1: return "UPDATE_DEVICE_LIST";
-    case 2: return "UPDATE_BUS_LIST";
-    case 3: return "UPDATE_IP";
-    case 4: return "OP_UBUS_REQUEST_TO_USE_DEVICE";
-    case 5: return "OP_UBUS_AUDIO_DATA";
-    case 6: return "OP_UBUS_ERROR_CODE_EVENT";
-    default: return {};
+    case 1:
+      return "UPDATE_DEVICE_LIST";
+    case 2:
+      return "UPDATE_BUS_LIST";
+    case 3:
+      return "UPDATE_IP";
+    case 4:
+      return "OP_UBUS_REQUEST_TO_USE_DEVICE";
+    case 5:
+      return "OP_UBUS_AUDIO_DATA";
+    case 6:
+      return "OP_UBUS_ERROR_CODE_EVENT";
+    default:
+      return {};
   }
 }
 

@@ -101,9 +101,9 @@ struct VersionRecord {
 };
 std::optional<VersionRecord> ParseVersion(std::span<const uint8_t> buf, size_t returned);
 std::vector<uint8_t> EncodeVersion(const VersionRecord& v);  // 64 bytes
-std::string FullVersionText(const VersionRecord& v);          // "a.b.c"
-std::string DriverShortVersion(const VersionRecord& v);       // "a.c"
-std::string TcpBusShortVersion(const VersionRecord& v);       // "c"
+std::string FullVersionText(const VersionRecord& v);         // "a.b.c"
+std::string DriverShortVersion(const VersionRecord& v);      // "a.c"
+std::string TcpBusShortVersion(const VersionRecord& v);      // "c"
 
 // ---- lock and request records (6 bytes each) -------------------------------
 struct LockRecord {

@@ -127,11 +127,9 @@ DeviceEntry Printer() {
 TEST(DeviceList, FixtureBytesDecode) {
   // One device: number 5, vid 0x1234, pid 0xABCD, lock type 1, count 2,
   // class "MFP", no owner, manufacturer "M", product "P", serial "S1", one pair.
-  Bytes b = {1, 0, 0, 0, 1, 0, 0, 0,
-             5, 0x34, 0x12, 0xCD, 0xAB, 1, 2,
-             3, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0,
-             'M', 'F', 'P', 'M', 'P', 'S', '1',
-             1, 1, 0, 0, 0, 2, 0, 0, 0, 'k', 'v', 'w'};
+  Bytes b = {1,   0,   0,   0,   1,   0,   0, 0, 5, 0x34, 0x12, 0xCD, 0xAB, 1, 2, 3,   0,   0,
+             0,   0,   0,   0,   0,   1,   0, 0, 0, 1,    0,    0,    0,    2, 0, 0,   0,   'M',
+             'F', 'P', 'M', 'P', 'S', '1', 1, 1, 0, 0,    0,    2,    0,    0, 0, 'k', 'v', 'w'};
   auto list = ParseDeviceList(b, b.size());
   ASSERT_TRUE(list);
   ASSERT_EQ(list->devices.size(), 1u);
@@ -239,14 +237,16 @@ TEST(TcpBusPath, CarriesTheAddressAsInetAddrValue) {
   EXPECT_EQ(TcpBusPath(*ip),
             "\\\\.\\usb#vid_1597&pid_1001&rev_0000#0A00A8C04e25#{BB0ED04A-2086-43D7-B179-6CBD49A93E7B}");
   EXPECT_EQ(ParseTcpBusPath(TcpBusPath(*ip)), *ip);
-  EXPECT_FALSE(ParseTcpBusPath("\\\\.\\usb#vid_1597&pid_1001&rev_0000#0A00A8CG4e25#{BB0ED04A-2086-43D7-B179-"
-                               "6CBD49A93E7B}"));
+  EXPECT_FALSE(
+      ParseTcpBusPath("\\\\.\\usb#vid_1597&pid_1001&rev_0000#0A00A8CG4e25#{BB0ED04A-2086-43D7-B179-"
+                      "6CBD49A93E7B}"));
   EXPECT_FALSE(ParseTcpBusPath("C:\\x"));
 }
 
 TEST(Ipv4, DottedTextOnly) {
   EXPECT_EQ(ParseIpv4("10.77.0.21"), 0x15004D0Au);
-  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.4 ", "a.b.c.d", "1..2.3", "1234.1.1.1"})
+  for (const char* bad :
+       {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.4 ", "a.b.c.d", "1..2.3", "1234.1.1.1"})
     EXPECT_FALSE(ParseIpv4(bad)) << bad;
 }
 

@@ -19,11 +19,21 @@ std::string JsonText(const std::string& s) {
   std::string out = "\"";
   for (unsigned char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char u[8];
@@ -53,7 +63,8 @@ std::string ServerJson(const bus::BusEntry& s, const bus::DeviceList& list) {
          ",\"pid\":" + JsonText(Hex4(d.pid)) + ",\"class\":" + JsonText(d.usb_class) +
          ",\"manufacturer\":" + JsonText(d.manufacturer) + ",\"product\":" + JsonText(d.product) +
          ",\"serial\":" + JsonText(d.serial) + ",\"owner\":" + JsonText(d.owner) +
-         ",\"lock_type\":" + std::to_string(d.lock_type) + ",\"lock_count\":" + std::to_string(d.lock_count) + "}";
+         ",\"lock_type\":" + std::to_string(d.lock_type) + ",\"lock_count\":" + std::to_string(d.lock_count) +
+         "}";
   }
   return j + "]}";
 }
@@ -69,7 +80,8 @@ void PrintText(const bus::BusEntry& s, const bus::DeviceList& list, bool usable,
     std::printf("  [%d] %s - %s - %s  vid %s pid %s serial %s", d.device_no, d.usb_class.c_str(),
                 d.manufacturer.c_str(), d.product.c_str(), Hex4(d.vid).c_str(), Hex4(d.pid).c_str(),
                 d.serial.c_str());
-    if (!d.owner.empty()) std::printf("  held by %s (lock type %d, count %d)", d.owner.c_str(), d.lock_type, d.lock_count);
+    if (!d.owner.empty())
+      std::printf("  held by %s (lock type %d, count %d)", d.owner.c_str(), d.lock_type, d.lock_count);
     std::printf("\n");
   }
 }
@@ -86,7 +98,8 @@ int Servers(const std::vector<std::string>& args) {
   }
   // VESSIX_TRACE=1 shows the driver's trace lines on stderr.
   if (const char* t = std::getenv("VESSIX_TRACE"); t && *t == '1')
-    SetTraceSink([](std::string_view line) { std::fprintf(stderr, "trace: %.*s\n", int(line.size()), line.data()); });
+    SetTraceSink(
+        [](std::string_view line) { std::fprintf(stderr, "trace: %.*s\n", int(line.size()), line.data()); });
   std::string why;
   auto channel = bus::MakeDriverChannel(&why);
   if (!channel) {
@@ -129,7 +142,8 @@ int Servers(const std::vector<std::string>& args) {
   return 0;
 }
 
-CommandRegistration reg("servers", "servers [--json]   list the bus driver's servers with their devices", &Servers);
+CommandRegistration reg("servers", "servers [--json]   list the bus driver's servers with their devices",
+                        &Servers);
 
 }  // namespace
 }  // namespace vx::cli

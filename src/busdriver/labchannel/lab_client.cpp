@@ -166,7 +166,8 @@ class LabChannel final : public bus::DriverChannel {
   std::shared_ptr<bus::DriverHandle> OpenMasterBus() override {
     uint32_t err = 0;
     auto h = Open(kOpOpenMaster, {}, &err);
-    if (!h) TraceLine("GetMasterBus() : Fail to CreateFile : " + std::to_string(err) + " : ERROR_FILE_NOT_FOUND");
+    if (!h)
+      TraceLine("GetMasterBus() : Fail to CreateFile : " + std::to_string(err) + " : ERROR_FILE_NOT_FOUND");
     return h;
   }
 

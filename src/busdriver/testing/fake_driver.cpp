@@ -43,7 +43,8 @@ int FakeHandle::ReadsIssued() const {
 
 IoResult FakeHandle::Ioctl(uint32_t code, std::span<uint8_t> buffer, size_t in_size) {
   std::unique_lock lock(mutex_);
-  calls_.push_back({code, std::vector<uint8_t>(buffer.begin(), buffer.begin() + long(in_size)), buffer.size()});
+  calls_.push_back(
+      {code, std::vector<uint8_t>(buffer.begin(), buffer.begin() + long(in_size)), buffer.size()});
   if (closed_) return {false, 0, kErrorInvalidHandle};
   if (code == kIoctlAbort) {
     abort_pending_ = true;  // completes the held read, or the next one

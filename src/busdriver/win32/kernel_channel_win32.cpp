@@ -51,7 +51,8 @@ class KernelHandle final : public DriverHandle {
     DWORD n = 0;
     BOOL ok;
     if (!overlapped_) {
-      ok = DeviceIoControl(h_, code, buffer.data(), DWORD(in_size), buffer.data(), DWORD(buffer.size()), &n, nullptr);
+      ok = DeviceIoControl(h_, code, buffer.data(), DWORD(in_size), buffer.data(), DWORD(buffer.size()), &n,
+                           nullptr);
     } else {
       // The master bus was opened for overlapped reads: an IOCTL on it must
       // carry an OVERLAPPED; it is still waited for before returning.
@@ -59,7 +60,8 @@ class KernelHandle final : public DriverHandle {
       OVERLAPPED ov{};
       ov.hEvent = io_event_;
       ResetEvent(io_event_);
-      ok = DeviceIoControl(h_, code, buffer.data(), DWORD(in_size), buffer.data(), DWORD(buffer.size()), &n, &ov);
+      ok = DeviceIoControl(h_, code, buffer.data(), DWORD(in_size), buffer.data(), DWORD(buffer.size()), &n,
+                           &ov);
       if (!ok && GetLastError() == ERROR_IO_PENDING) ok = GetOverlappedResult(h_, &ov, &n, TRUE);
     }
     r.ok = ok != FALSE;
@@ -144,7 +146,8 @@ class KernelHandle final : public DriverHandle {
 class KernelChannel final : public DriverChannel {
  public:
   std::shared_ptr<DriverHandle> OpenMasterBus() override {
-    HDEVINFO info = SetupDiGetClassDevsW(&kMasterBusClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    HDEVINFO info =
+        SetupDiGetClassDevsW(&kMasterBusClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (info == INVALID_HANDLE_VALUE) {
       TraceLine("GetMasterBus() : Fail to get hardwareDeviceInfo err = " + Hex8(GetLastError()) + "\n");
       return nullptr;
@@ -158,17 +161,20 @@ class KernelChannel final : public DriverChannel {
           TraceLine("GetMasterBus() : SetupDiEnumDeviceInterfaces failed : No More Items !\n");
           break;
         }
-        TraceLine("GetMasterBus() : SetupDiEnumDeviceInterfaces failed : Failed but might have more items ? \n");
+        TraceLine(
+            "GetMasterBus() : SetupDiEnumDeviceInterfaces failed : Failed but might have more items ? \n");
         continue;
       }
       DWORD required = 0;
       SetupDiGetDeviceInterfaceDetailW(info, &ifd, nullptr, 0, &required, nullptr);
-      if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) required = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+      if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W))
+        required = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
       std::vector<uint8_t> storage(required + sizeof(wchar_t), 0);
       auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
       detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
       if (!SetupDiGetDeviceInterfaceDetailW(info, &ifd, detail, required, nullptr, nullptr)) {
-        TraceLine("GetMasterBus() : SetupDiGetDeviceInterfaceDetail failed err = " + Hex8(GetLastError()) + "\n");
+        TraceLine("GetMasterBus() : SetupDiGetDeviceInterfaceDetail failed err = " + Hex8(GetLastError()) +
+                  "\n");
         continue;
       }
       path = detail->DevicePath;
@@ -176,10 +182,11 @@ class KernelChannel final : public DriverChannel {
     SetupDiDestroyDeviceInfoList(info);
     if (path.empty()) return nullptr;
     TraceLine("GetMasterBus() : funcClassDeviceData->DevicePath : " + Narrow(path));
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-      TraceLine("GetMasterBus() : Fail to CreateFile : " + std::to_string(GetLastError()) + " : ERROR_FILE_NOT_FOUND");
+      TraceLine("GetMasterBus() : Fail to CreateFile : " + std::to_string(GetLastError()) +
+                " : ERROR_FILE_NOT_FOUND");
       return nullptr;
     }
     return std::make_shared<KernelHandle>(h, true);

@@ -1,7 +1,6 @@
-#include "busdriver/kernel_channel.h"
-
 #include <gtest/gtest.h>
 
+#include "busdriver/kernel_channel.h"
 #include "busdriver/operations.h"
 #include "platform/trace.h"
 

@@ -75,6 +75,10 @@ for pc in 1 2; do
   pids+=($!)
 done
 
+for f in busd1 busd2; do wait_for "$work/$f.log" 10 listening || fail "$f did not start"; done
+wait_for "$work/uds.log" 10 ready || fail "vx-uds did not start"
+wait_for "$work/wan.log" 10 ready || fail "the remote vx-uds did not start"
+
 ctl() {  # a control command to vx-uds in vxsrv; prints its reply line
   ip netns exec vxsrv bash -c 'exec 3<>/dev/tcp/127.0.0.1/7700; printf "%s\n" "$1" >&3; IFS= read -r line <&3; echo "$line"' _ "$*"
 }

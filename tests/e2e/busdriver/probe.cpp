@@ -22,7 +22,8 @@ using namespace vx;
 
 namespace {
 
-std::shared_ptr<bus::DriverHandle> TcpBus(bus::DriverChannel& ch, bus::DriverHandle& master, const std::string& ip) {
+std::shared_ptr<bus::DriverHandle> TcpBus(bus::DriverChannel& ch, bus::DriverHandle& master,
+                                          const std::string& ip) {
   std::shared_ptr<bus::DriverHandle> h;
   std::string path;
   if (!bus::IOCTL_BUILD_TCP_BUS(master, ip) || !bus::GetTcpBus(ch, ip, &h, &path)) return nullptr;
@@ -34,7 +35,8 @@ std::string Describe(const bus::EventRecord& e) {
   if (e.code == bus::kEventUpdateDeviceList) s += " server=" + bus::Ipv4Text(e.server_ip);
   if (e.code == bus::kEventRequestToUse)
     s += " command=" + std::to_string(e.command) + " device=" + std::to_string(e.device_no) +
-         " server=" + bus::Ipv4Text(e.server_ip) + " asker=" + bus::Ipv4Text(e.asker_ip) + " host=" + e.host_name;
+         " server=" + bus::Ipv4Text(e.server_ip) + " asker=" + bus::Ipv4Text(e.asker_ip) +
+         " host=" + e.host_name;
   if (e.code == bus::kEventErrorCode)
     s += " error=" + std::to_string(e.error_code) + " server=" + bus::Ipv4Text(e.server_ip);
   return s;
@@ -54,14 +56,17 @@ int main(int argc, char** argv) {
   }
   const std::string& cmd = a[0];
   if (cmd == "buslist" || cmd == "wait-server") {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(cmd == "buslist" ? 0 : std::atoi(a.at(3).c_str()));
+    auto deadline = std::chrono::steady_clock::now() +
+                    std::chrono::seconds(cmd == "buslist" ? 0 : std::atoi(a.at(3).c_str()));
     for (;;) {
       std::vector<bus::BusEntry> entries;
       int n = bus::GetBusList(*master, SystemClock(), &entries);
       bool found = false;
       for (const auto& e : entries) {
-        if (cmd == "buslist") std::printf("%s %s %d\n", bus::Ipv4Text(e.ip).c_str(), e.name.c_str(), e.location);
-        if (cmd == "wait-server" && bus::Ipv4Text(e.ip) == a.at(1) && std::to_string(e.location) == a.at(2)) found = true;
+        if (cmd == "buslist")
+          std::printf("%s %s %d\n", bus::Ipv4Text(e.ip).c_str(), e.name.c_str(), e.location);
+        if (cmd == "wait-server" && bus::Ipv4Text(e.ip) == a.at(1) && std::to_string(e.location) == a.at(2))
+          found = true;
       }
       if (cmd == "buslist") return n < 0 ? 1 : 0;
       if (found) return 0;
@@ -76,7 +81,8 @@ int main(int argc, char** argv) {
     std::atomic<bool> done{false};
     std::thread timer([&] {
       auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-      while (!done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      while (!done && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
       master->InterruptReads();
     });
     std::printf("ready\n");
@@ -105,14 +111,16 @@ int main(int argc, char** argv) {
     bus::DeviceList list;
     if (!bus::GetDeviceList(*bus, &list)) return 1;
     for (const auto& d : list.devices)
-      std::printf("device=%d class=%s owner=%s lock_type=%d lock_count=%d\n", d.device_no, d.usb_class.c_str(),
-                  d.owner.c_str(), d.lock_type, d.lock_count);
+      std::printf("device=%d class=%s owner=%s lock_type=%d lock_count=%d\n", d.device_no,
+                  d.usb_class.c_str(), d.owner.c_str(), d.lock_type, d.lock_count);
     return 0;
   }
   bool ok = false;
   if (cmd == "claim") ok = bus::ClaimDevice(*bus, a.at(2));
   if (cmd == "release") ok = bus::ReleaseDevice(*bus, a.at(2));
-  if (cmd == "lock") ok = bus::LockDevice(*bus, a.at(2), std::atoi(a.at(3).c_str()), uint32_t(std::atol(a.at(4).c_str())));
-  if (cmd == "request") ok = bus::RequestDevice(*bus, a.at(2), std::atoi(a.at(3).c_str()), a.size() > 4 ? a[4] : "");
+  if (cmd == "lock")
+    ok = bus::LockDevice(*bus, a.at(2), std::atoi(a.at(3).c_str()), uint32_t(std::atol(a.at(4).c_str())));
+  if (cmd == "request")
+    ok = bus::RequestDevice(*bus, a.at(2), std::atoi(a.at(3).c_str()), a.size() > 4 ? a[4] : "");
   return ok ? 0 : 1;
 }

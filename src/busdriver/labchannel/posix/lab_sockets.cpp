@@ -50,7 +50,8 @@ int ListenTcp(const std::string& ip, uint16_t port, uint16_t* bound_port, std::s
   return fd;
 }
 
-int ConnectTcp(const std::string& ip, uint16_t port, int timeout_ms, std::string* why, const std::string& source_ip) {
+int ConnectTcp(const std::string& ip, uint16_t port, int timeout_ms, std::string* why,
+               const std::string& source_ip) {
   sockaddr_in a;
   if (!ToAddr(ip, port, &a)) {
     if (why) *why = "bad address " + ip;

@@ -57,7 +57,8 @@ std::unique_ptr<StreamSocket> ConnectStream(const std::string& ipv4, uint16_t po
     return nullptr;
   }
   if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    if (why) *why = "connect " + ipv4 + ":" + std::to_string(port) + " failed " + std::to_string(WSAGetLastError());
+    if (why)
+      *why = "connect " + ipv4 + ":" + std::to_string(port) + " failed " + std::to_string(WSAGetLastError());
     closesocket(s);
     return nullptr;
   }
