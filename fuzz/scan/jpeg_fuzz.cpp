@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (document.BeginPage(1, "0 0 10 10") && document.PlaceJpeg("p.jpg")) {
     const bool finished = document.FinishDocument();
     if (finished != frame.has_value()) __builtin_trap();
-    if (finished && (!document.SaveDocument("out.pdf") || store.files["out.pdf"].size() != document.FileSize()))
+    if (finished &&
+        (!document.SaveDocument("out.pdf") || store.files["out.pdf"].size() != document.FileSize()))
       __builtin_trap();
   }
   return 0;

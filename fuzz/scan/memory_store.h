@@ -19,8 +19,8 @@ class MemoryStore final : public FileStore {
   bool Read(const std::string& path, std::vector<uint8_t>& out, size_t max_bytes) const override {
     auto it = files.find(path);
     if (it == files.end()) return false;
-    out.assign(it->second.begin(), it->second.begin() + static_cast<std::ptrdiff_t>(
-                                                            std::min(max_bytes, it->second.size())));
+    out.assign(it->second.begin(),
+               it->second.begin() + static_cast<std::ptrdiff_t>(std::min(max_bytes, it->second.size())));
     return true;
   }
   std::unique_ptr<OutputFile> Create(const std::string& path) override {
@@ -29,7 +29,8 @@ class MemoryStore final : public FileStore {
   }
   bool Patch(const std::string& path, uint64_t offset, std::span<const uint8_t> bytes) override {
     auto it = files.find(path);
-    if (it == files.end() || offset > it->second.size() || bytes.size() > it->second.size() - offset) return false;
+    if (it == files.end() || offset > it->second.size() || bytes.size() > it->second.size() - offset)
+      return false;
     std::copy(bytes.begin(), bytes.end(), it->second.begin() + static_cast<std::ptrdiff_t>(offset));
     return true;
   }
@@ -37,7 +38,9 @@ class MemoryStore final : public FileStore {
     files.erase(path);
     return true;
   }
-  std::optional<std::string> MakePrivateFolder(const std::string& prefix) override { return "/mem/" + prefix + "/"; }
+  std::optional<std::string> MakePrivateFolder(const std::string& prefix) override {
+    return "/mem/" + prefix + "/";
+  }
   bool RemoveFolder(const std::string&) override { return true; }
 
  private:

@@ -47,7 +47,8 @@ int SavePages(const std::vector<std::string>& args) {
     if (a == "--format" || a == "--dpi" || a == "--target") {
       if (i + 1 >= args.size()) return UsageError(a + " needs a value");
       const std::string& value = args[++i];
-      if (a == "--format" && !(format = ParseGroupFormat(value))) return UsageError("unknown format " + value);
+      if (a == "--format" && !(format = ParseGroupFormat(value)))
+        return UsageError("unknown format " + value);
       if (a == "--dpi") dpi_text = value;
       if (a == "--target") target = value;
     } else if (a.starts_with("--")) {

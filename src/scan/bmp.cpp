@@ -76,7 +76,8 @@ int WriteDibAsBmp(std::span<const uint8_t> dib, FileStore& files, const std::str
     if (compression != kPlain) return kDibWriteFailed;
     // A top-down DIB has a negative height; its size is the same.
     if (width < 0 || width > kMaxSide || std::llabs(height) > kMaxSide) return kDibWriteFailed;
-    image_size = static_cast<uint64_t>((width * bit_count + 31) / 32) * 4 * static_cast<uint64_t>(std::llabs(height));
+    image_size =
+        static_cast<uint64_t>((width * bit_count + 31) / 32) * 4 * static_cast<uint64_t>(std::llabs(height));
   }
   uint64_t offset = kBmpFileHeaderSize + header_size + MaskBytes(header_size, compression) + 4 * colours;
   uint64_t file_size = offset + image_size;
@@ -158,8 +159,15 @@ std::optional<BmpImage> ParseBmp(std::span<const uint8_t> file, std::string* err
   img.width = static_cast<int>(width);
   img.height = static_cast<int>(std::llabs(height));
   switch (img.bit_count) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
-    default: return Reject(error, "unsupported bit count");
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32:
+      break;
+    default:
+      return Reject(error, "unsupported bit count");
   }
   bool bit_fields = img.compression == kBitFields && (img.bit_count == 16 || img.bit_count == 32);
   if (img.compression != kPlain && !bit_fields) return Reject(error, "compressed picture");
@@ -224,9 +232,10 @@ void BmpImage::RowToRgb(int y, uint8_t* rgb) const {
       const Channel r = MakeChannel(masks[0]), g = MakeChannel(masks[1]), b = MakeChannel(masks[2]);
       const int step = bit_count / 8;
       for (int x = 0; x < width; ++x, src += step, rgb += 3) {
-        uint32_t px = step == 2 ? static_cast<uint32_t>(src[0] | src[1] << 8)
-                                : static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
-                                      static_cast<uint32_t>(src[2]) << 16 | static_cast<uint32_t>(src[3]) << 24;
+        uint32_t px = step == 2
+                          ? static_cast<uint32_t>(src[0] | src[1] << 8)
+                          : static_cast<uint32_t>(src[0]) | static_cast<uint32_t>(src[1]) << 8 |
+                                static_cast<uint32_t>(src[2]) << 16 | static_cast<uint32_t>(src[3]) << 24;
         rgb[0] = Scale(px, r), rgb[1] = Scale(px, g), rgb[2] = Scale(px, b);
       }
       break;

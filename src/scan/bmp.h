@@ -50,8 +50,8 @@ struct BmpImage {
   int height = 0;  // always positive
   bool top_down = false;
   int bit_count = 0;
-  uint32_t compression = 0;  // 0 plain, 3 bit-field masks (16 and 32 bits)
-  uint32_t masks[3] = {0, 0, 0};  // red, green, blue for 16 and 32 bits
+  uint32_t compression = 0;          // 0 plain, 3 bit-field masks (16 and 32 bits)
+  uint32_t masks[3] = {0, 0, 0};     // red, green, blue for 16 and 32 bits
   std::span<const uint8_t> palette;  // 4 bytes (B, G, R, 0) per entry
   std::span<const uint8_t> pixels;
   size_t stride = 0;

@@ -142,7 +142,8 @@ struct JpegEncoder::Impl {
 JpegEncoder::JpegEncoder() : impl_(std::make_unique<Impl>()) {}
 JpegEncoder::~JpegEncoder() = default;
 
-bool JpegEncoder::Encode(const BmpImage& picture, int quality, std::vector<uint8_t>& out, std::string* error) {
+bool JpegEncoder::Encode(const BmpImage& picture, int quality, std::vector<uint8_t>& out,
+                         std::string* error) {
   if (picture.width <= 0 || picture.height <= 0 || picture.width > JPEG_MAX_DIMENSION ||
       picture.height > JPEG_MAX_DIMENSION) {
     if (error) *error = "picture size not encodable as JPEG";

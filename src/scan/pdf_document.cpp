@@ -108,8 +108,8 @@ bool PdfDocument::FinishDocument() {
   Emit(Format("%%PDF-%d.%d\n%s\n", 1, baseline ? 1 : 3, kMarkerLine));
 
   begin(kCatalog);
-  Emit("<<\n/Type /Catalog\n" + Format("/Pages %d 0 R\n", kPageTree) + Format("/Outlines %d 0 R\n", kOutlines) +
-       ">>\n");
+  Emit("<<\n/Type /Catalog\n" + Format("/Pages %d 0 R\n", kPageTree) +
+       Format("/Outlines %d 0 R\n", kOutlines) + ">>\n");
   end();
   begin(kOutlines);
   Emit("<<\n/Type /Outlines\n" + Format("/Count %d\n", 0) + ">>\n");
@@ -159,9 +159,9 @@ bool PdfDocument::FinishDocument() {
   const LocalTime t = clock_.LocalNow();
   begin(info);
   Emit("<<\n" + Format("/Creator (%s)\n", "A ClibPDF program") +
-       Format("/CreationDate (D:%04d%02d%02d%02d%02d%02d)\n", static_cast<int>(t.year), static_cast<int>(t.month),
-              static_cast<int>(t.day), static_cast<int>(t.hour), static_cast<int>(t.minute),
-              static_cast<int>(t.second)) +
+       Format("/CreationDate (D:%04d%02d%02d%02d%02d%02d)\n", static_cast<int>(t.year),
+              static_cast<int>(t.month), static_cast<int>(t.day), static_cast<int>(t.hour),
+              static_cast<int>(t.minute), static_cast<int>(t.second)) +
        Format("/Producer ([%s %s] %s)\n", "ClibPDF Library", "2.02-r1-2", "Windows 9x/NT") +
        Format("/Author (User: %s)\n", "Windows NT/95/98 User") + Format("/Title (%s)\n", "No Title") +
        Format("/Subject (%s)\n", "None") + Format("/Keywords (%s)\n", "ClibPDF") + ">>\n");
@@ -170,7 +170,8 @@ bool PdfDocument::FinishDocument() {
   const uint64_t xref = size_;
   std::string table = "xref\n" + Format("0 %d\n", info + 1) + "0000000000 65535 f \n";
   for (int object = 1; object <= info; ++object)
-    table += Format("%010llu 00000 n \n", static_cast<unsigned long long>(offsets[static_cast<size_t>(object)]));
+    table +=
+        Format("%010llu 00000 n \n", static_cast<unsigned long long>(offsets[static_cast<size_t>(object)]));
   Emit(table);
   Emit("trailer\n<<\n" + Format("/Size %d\n", info + 1) + Format("/Root %d 0 R\n", kCatalog) +
        Format("/Info %d 0 R\n", info) + ">>\nstartxref\n" +

@@ -17,9 +17,17 @@ const LocalTime kWhen{2024, 3, 7, 9, 5, 2};
 
 // Enough of a JPEG for the writer: start of image, a frame header, end of image.
 std::vector<uint8_t> FakeJpeg(int width, int height, int components, uint8_t marker = 0xC0) {
-  const uint8_t head[] = {0xFF, 0xD8, 0xFF, marker, 0x00, static_cast<uint8_t>(8 + 3 * components), 8,
-                          static_cast<uint8_t>(height >> 8), static_cast<uint8_t>(height),
-                          static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(width),
+  const uint8_t head[] = {0xFF,
+                          0xD8,
+                          0xFF,
+                          marker,
+                          0x00,
+                          static_cast<uint8_t>(8 + 3 * components),
+                          8,
+                          static_cast<uint8_t>(height >> 8),
+                          static_cast<uint8_t>(height),
+                          static_cast<uint8_t>(width >> 8),
+                          static_cast<uint8_t>(width),
                           static_cast<uint8_t>(components)};
   const uint8_t tail[] = {0x12, 0x34, 0x0A, 0x56, 0xFF, 0xD9};  // "picture data" with a line feed in it
   std::vector<uint8_t> j(sizeof head + 3 * static_cast<size_t>(components) + sizeof tail, 0);
@@ -78,7 +86,8 @@ void ExpectConsistent(const std::string& pdf, int objects) {
   for (size_t at = pdf.find("stream\n"); at != std::string::npos; at = pdf.find("stream\n", at + 1)) {
     if (at >= 3 && pdf.compare(at - 3, 3, "end") == 0) continue;
     const long length = NumberAfter(pdf, "/Length ", pdf.rfind("/Length", at));
-    EXPECT_EQ(pdf.compare(at + 7 + static_cast<size_t>(length), 11, "\nendstream\n"), 0) << "stream at " << at;
+    EXPECT_EQ(pdf.compare(at + 7 + static_cast<size_t>(length), 11, "\nendstream\n"), 0)
+        << "stream at " << at;
   }
   EXPECT_EQ(pdf.substr(pdf.size() - 6), "%%EOF\n");
 }
@@ -176,7 +185,7 @@ TEST(PdfDocument, RefusesMisuseAndLeavesNoBrokenFile) {
     EXPECT_TRUE(doc.BeginPage(1, "0 0 4 4"));
     EXPECT_FALSE(doc.BeginPage(2, "0 0 4 4"));  // page 1 has no picture yet
     EXPECT_TRUE(doc.PlaceJpeg(dir / "a.jpg"));
-    EXPECT_FALSE(doc.PlaceJpeg(dir / "a.jpg"));  // one picture per page
+    EXPECT_FALSE(doc.PlaceJpeg(dir / "a.jpg"));     // one picture per page
     EXPECT_FALSE(doc.SaveDocument(dir / "x.pdf"));  // not finished
   }
   {

@@ -83,12 +83,19 @@ void TSaveScanningThread::Execute() {
   g_save_error.store(false);
   outcome_ = SaveOutcome{};
   switch (job_.format) {
-    case GroupFormat::kBmp: SaveBmp(); break;
-    case GroupFormat::kJpg: SaveJpg(); break;
-    case GroupFormat::kPdf: SavePdf(); break;
+    case GroupFormat::kBmp:
+      SaveBmp();
+      break;
+    case GroupFormat::kJpg:
+      SaveJpg();
+      break;
+    case GroupFormat::kPdf:
+      SavePdf();
+      break;
   }
   if (view_) {
-    if (!outcome_.error && job_.page_count >= 2) main_thread_.RunSync([this] { view_->EnablePageNavigation(); });
+    if (!outcome_.error && job_.page_count >= 2)
+      main_thread_.RunSync([this] { view_->EnablePageNavigation(); });
     main_thread_.RunSync([this] { view_->SavingDone(outcome_); });
   }
   finished_.store(true);

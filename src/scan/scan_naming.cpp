@@ -26,9 +26,12 @@ constexpr int kGiveUpAfterTries = 1000000;
 
 std::string_view FormatExtension(GroupFormat format) {
   switch (format) {
-    case GroupFormat::kBmp: return "bmp";
-    case GroupFormat::kPdf: return "pdf";
-    case GroupFormat::kJpg: break;
+    case GroupFormat::kBmp:
+      return "bmp";
+    case GroupFormat::kPdf:
+      return "pdf";
+    case GroupFormat::kJpg:
+      break;
   }
   return "jpg";
 }
@@ -75,9 +78,12 @@ std::string TransferBmpName(GroupFormat format, const GroupNames& names, int n) 
 
 std::string PageInfoFile(GroupFormat format, const GroupNames& names, int n) {
   switch (format) {
-    case GroupFormat::kBmp: return PageFileName(names.base, n, ".bmp");
-    case GroupFormat::kJpg: return PageFileName(names.base, n, ".jpg");
-    case GroupFormat::kPdf: break;
+    case GroupFormat::kBmp:
+      return PageFileName(names.base, n, ".bmp");
+    case GroupFormat::kJpg:
+      return PageFileName(names.base, n, ".jpg");
+    case GroupFormat::kPdf:
+      break;
   }
   return names.target;
 }

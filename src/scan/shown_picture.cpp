@@ -9,9 +9,12 @@ namespace vx::scan {
 
 std::string ShownPageFile(GroupFormat format, const GroupNames& names, int index) {
   switch (format) {
-    case GroupFormat::kBmp: return PageFileName(names.base, index + 1, ".bmp");
-    case GroupFormat::kJpg: return PageFileName(names.base, index + 1, ".jpg");
-    case GroupFormat::kPdf: break;
+    case GroupFormat::kBmp:
+      return PageFileName(names.base, index + 1, ".bmp");
+    case GroupFormat::kJpg:
+      return PageFileName(names.base, index + 1, ".jpg");
+    case GroupFormat::kPdf:
+      break;
   }
   return PageFileName(names.temp_base, index + 1, ".jpg");
 }

@@ -49,8 +49,8 @@ inline uint32_t Le32At(const std::vector<uint8_t>& b, size_t at) {
 }
 
 // A 24-bit BMP whose pixel (x, y) is colour(x, y) as 0xRRGGBB.
-inline std::vector<uint8_t> MakePicture(int width, int height, const std::function<uint32_t(int, int)>& colour,
-                                        int dpi = 0) {
+inline std::vector<uint8_t> MakePicture(int width, int height,
+                                        const std::function<uint32_t(int, int)>& colour, int dpi = 0) {
   std::vector<uint8_t> rgb;
   rgb.reserve(static_cast<size_t>(width) * height * 3);
   for (int y = 0; y < height; ++y)
