@@ -134,7 +134,10 @@ TEST_F(NetworkTest, UdpListenerTableListsABoundPort) {
   uint16_t port = a->LocalEndpoint()->port;
   auto table = net_->GetUdpTable();
   ASSERT_EQ(table.status, UdpTableStatus::kOk);
-  EXPECT_NE(std::find(table.local_ports.begin(), table.local_ports.end(), port), table.local_ports.end());
+  std::string listed;
+  for (uint16_t p : table.local_ports) listed += std::to_string(p) + " ";
+  EXPECT_NE(std::find(table.local_ports.begin(), table.local_ports.end(), port), table.local_ports.end())
+      << "port " << port << " not in: " << listed;
 }
 
 TEST_F(NetworkTest, SystemTablesAreReadable) {

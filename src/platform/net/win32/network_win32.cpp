@@ -281,16 +281,23 @@ DWORD CallGrowing(std::vector<unsigned char>* buffer, ULONG first_size, DWORD gr
   return rc;
 }
 
-// Inode-like file index of a file, through the Win32 API.
+// The file identity (the inode under Wine) of a file. FileIdInfo works for
+// the kernel's namespace files, where the basic file information fails.
 std::optional<uint64_t> FileIndex(const wchar_t* path) {
   HANDLE h = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info{};
-  BOOL ok = GetFileInformationByHandle(h, &info);
+  // FILE_ID_INFO and its class (18) as declared for Windows 8 and later.
+  struct {
+    ULONGLONG volume;
+    BYTE id[16];
+  } info{};
+  BOOL ok = GetFileInformationByHandleEx(h, static_cast<FILE_INFO_BY_HANDLE_CLASS>(18), &info, sizeof info);
   CloseHandle(h);
   if (!ok) return std::nullopt;
-  return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  uint64_t id = 0;
+  std::memcpy(&id, info.id, sizeof id);
+  return id;
 }
 
 bool RunningUnderWine() {
