@@ -324,6 +324,49 @@ TEST_F(BusdTest, HeldReadReturnsOnAbortAndOnClose) {
   EXPECT_FALSE(other->Close()) << "closed once";
 }
 
+TEST(SharingConfig, DevicesFromJsonRejectsBadEntries) {
+  std::string why;
+  auto ok = lab::SharingService::DevicesFromJson(
+      nlohmann::json::parse(R"({"devices": [{"device_no": 4, "vid": "04b8", "pid": 3587, "class": "MFP",
+                                             "extra": {"port": "2"}}]})"),
+      &why);
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(ok->size(), 1u);
+  EXPECT_EQ((*ok)[0].vid, 0x04B8);
+  EXPECT_EQ((*ok)[0].pid, 3587);
+  EXPECT_EQ((*ok)[0].extra.size(), 1u);
+  EXPECT_TRUE(lab::SharingService::DevicesFromJson(nlohmann::json::object(), &why)->empty());
+  for (const char* bad : {
+           R"({"devices": {"device_no": 1}})",
+           R"({"devices": [{"device_no": 1, "vid": "XYZ1", "pid": "0001"}]})",
+           R"({"devices": [{"device_no": 1, "vid": "12345", "pid": "0001"}]})",
+           R"({"devices": [{"vid": "0001", "pid": "0001"}]})",
+           R"({"devices": [{"device_no": 128, "vid": "0001", "pid": "0001"}]})",
+           R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1}, {"device_no": 1, "vid": 2, "pid": 2}]})",
+           R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "product": 7}]})",
+       }) {
+    EXPECT_FALSE(lab::SharingService::DevicesFromJson(nlohmann::json::parse(bad), &why)) << bad;
+  }
+  auto long_text = nlohmann::json::parse(R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1}]})");
+  long_text["devices"][0]["serial"] = std::string(64, 's');
+  EXPECT_FALSE(lab::SharingService::DevicesFromJson(long_text, &why)) << "64-byte text";
+}
+
+TEST(BusdEmulator, BusListKeepsToWhatFits1024Bytes) {
+  busd::EmulatorConfig c;
+  c.tick = 10ms;
+  busd::Emulator emulator(c);
+  for (int i = 0; i < 40; ++i)
+    emulator.OnUdpPacket(*bus::ParseIpv4("10.77.1." + std::to_string(i + 1)), Announcement(std::string(31, 'N')));
+  auto queue = emulator.OpenMaster();
+  auto reply = emulator.MasterIoctl(*queue, bus::kIoctlGetBusList, std::vector<uint8_t>(1024), 1024);
+  ASSERT_EQ(reply.status, 0);
+  auto list = bus::ParseBusList(reply.out, reply.out.size());
+  ASSERT_TRUE(list);
+  EXPECT_GT(list->entries.size(), 10u);
+  EXPECT_LT(list->entries.size(), 40u);
+}
+
 TEST(BusdDiscover, ForwardRecordKeepsOnlyUsbDeviceServers) {
   std::vector<uint8_t> reply(173, 0);
   std::memcpy(reply.data(), "THIS IS RV550", 13);

@@ -202,8 +202,11 @@ IoctlReply Emulator::MasterIoctl(EventQueue& queue, uint32_t code, const std::ve
   switch (code) {
     case bus::kIoctlGetBusList: {
       bus::BusList list = BusListNow();
-      while (list.entries.size() > 60) list.entries.pop_back();  // what fits 1024 bytes
       r.out = bus::EncodeBusList(list);
+      while (r.out.empty() && !list.entries.empty()) {  // only what fits 1024 bytes
+        list.entries.pop_back();
+        r.out = bus::EncodeBusList(list);
+      }
       break;
     }
     case bus::kIoctlBuildTcpBus: {
