@@ -37,6 +37,10 @@ function(vx_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE ${VX_WARNINGS})
   target_link_libraries(${name} PUBLIC ${A_LIBS})
+  if(VX_FUZZ)
+    # Coverage for the fuzzers inside our own libraries.
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer-no-link)
+  endif()
 endfunction()
 
 function(vx_test name)

@@ -5,6 +5,13 @@
 
 #include "cli/command.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/text_codec.h"
+#endif
+
 namespace vx::cli {
 namespace {
 
@@ -46,5 +53,17 @@ int main(int argc, char** argv) {
     return Usage();
   }
   std::vector<std::string> args(argv + 2, argv + argc);
+#if defined(_WIN32)
+  // The ANSI argv loses every character outside the code page; take the
+  // UTF-16 command line and carry it as UTF-8 like every other text.
+  int wargc = 0;
+  if (LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &wargc)) {
+    if (wargc == argc) {
+      args.clear();
+      for (int i = 2; i < wargc; ++i) args.push_back(vx::Narrow(wargv[i]));
+    }
+    LocalFree(wargv);
+  }
+#endif
   return it->second.fn(args);
 }
