@@ -210,15 +210,18 @@ void MainForm::CreateControls() {
   CreateToolBars();
   tree_ = winui::TreeView::Create(main_panel_.hwnd(), kIdTree, {0, 85, 680, 300},
                                   TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_LINESATROOT);
+  // MsgMemo lies over the tree: the tree must not paint over it.
+  SetWindowLongPtrW(tree_.hwnd(), GWL_STYLE, GetWindowLongPtrW(tree_.hwnd(), GWL_STYLE) | WS_CLIPSIBLINGS);
   info_tree_ = winui::TreeView::Create(main_panel_.hwnd(), kIdInfoTree, {0, 300, 680, 80});
   info_tree_.SetVisible(false);
   splitter_ = winui::Control(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_ETCHEDHORZ, 0, 296, 680, 3,
                                              main_panel_.hwnd(), reinterpret_cast<HMENU>(kIdSplitter),
                                              winui::Instance(), nullptr));
-  memo_ = winui::Edit::Create(main_panel_.hwnd(), kIdMemo, {8, 93, 664, 200}, true);
-  SetWindowLongPtrW(memo_.hwnd(), GWL_STYLE, GetWindowLongPtrW(memo_.hwnd(), GWL_STYLE) | ES_CENTER);
-  SetWindowLongPtrW(memo_.hwnd(), GWL_EXSTYLE, GetWindowLongPtrW(memo_.hwnd(), GWL_EXSTYLE) & ~WS_EX_CLIENTEDGE);
-  SetWindowPos(memo_.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_FRAMECHANGED);
+  // Centred, borderless, read-only: a message over the tree, not an input field.
+  memo_ = winui::Edit(CreateWindowExW(0, L"EDIT", L"",
+                                      WS_CHILD | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL, 8, 93,
+                                      664, 200, main_panel_.hwnd(), reinterpret_cast<HMENU>(kIdMemo),
+                                      winui::Instance(), nullptr));
   memo_.SetReadOnly(true);
   memo_brush_ = CreateSolidBrush(RGB(255, 255, 255));
   SetMemoFontSize(9);

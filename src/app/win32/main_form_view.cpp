@@ -129,7 +129,11 @@ HWND MainForm::ControlHandle(MainControl control) const {
 }
 
 void MainForm::SetControlVisible(MainControl control, bool visible) {
-  if (HWND h = ControlHandle(control)) ShowWindow(h, visible ? SW_SHOW : SW_HIDE);
+  HWND h = ControlHandle(control);
+  if (!h) return;
+  if (visible && control == MainControl::MsgMemo)
+    SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ShowWindow(h, visible ? SW_SHOW : SW_HIDE);
   if (control == MainControl::StatusBar) Relayout();
 }
 

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "app/win32/isolated_network.h"
 #include "busdriver/operations.h"
 #include "platform/clock.h"
 #include "platform/text_codec.h"
@@ -16,6 +17,7 @@ ProgramServices::ProgramServices(MainThread& main_thread, discovery::NetworkStat
                                  std::function<void()> clear_tree)
     : main_thread_(main_thread), status_(status), clear_tree_(std::move(clear_tree)) {
   net_ = net::MakeSystemNetwork();
+  if (IsolatedNetworkRequested()) net_ = MakeIsolatedNetwork(std::move(net_));
   discovery_ =
       std::make_unique<discovery::DiscoveryService>(*net_, SystemClock(), main_thread_, SystemTextCodec());
 }
@@ -23,7 +25,7 @@ ProgramServices::ProgramServices(MainThread& main_thread, discovery::NetworkStat
 ProgramServices::~ProgramServices() {
   // A run that ended early (no driver) still stops what it started.
   closing_ = true;
-  if (reader_) reader_->Stop(true);
+  StopEventReader();
   discovery_.reset();
   CloseLocks();
 }
@@ -152,7 +154,9 @@ void ProgramServices::CloseSocketsAndStopSocketLibrary() { discovery_->CloseSock
 void ProgramServices::StopDiscoveryListener() { discovery_->StopListener(); }
 
 void ProgramServices::StopEventReader() {
-  if (reader_) reader_->Stop(true);
+  if (!reader_) return;
+  reader_->Stop(true);
+  reader_.reset();
 }
 
 void ProgramServices::StopPrinterWatchers() {}
