@@ -361,6 +361,28 @@ TEST_F(VessixProgramTest, SecondStartShowsTheFirstFromTheTrayAndEndsWithoutWindo
   EXPECT_EQ(first.ExitCode(), 0u);
 }
 
+TEST_F(VessixProgramTest, MiniHidesInTheTrayAndShowsAtTheSavedTopLater) {
+  Program program(L"-mini");
+  ASSERT_TRUE(program.started());
+  HWND main = nullptr;
+  RECT r{};
+  // Shown off-screen first, then hidden with its top marked 3001.
+  ASSERT_TRUE(WaitFor([&] {
+    main = FindTopLevel(program.id(), L"TMainFm");
+    return main && !IsWindowVisible(main) && GetWindowRect(main, &r) && r.top == 3001;
+  })) << "the window did not go to the tray";
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int centred = (work.bottom - work.top - (r.bottom - r.top)) / 2;
+  PostMessageW(main, kAppMessage, 0, WM_LBUTTONDBLCLK);
+  // The show handler runs right after the window became visible.
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) && GetWindowRect(main, &r) && r.top == centred; }))
+      << "shown at top " << r.top << ", the saved top is " << centred;
+  Exit(main);
+  EXPECT_EQ(program.ExitCode(), 0u);
+  EXPECT_EQ(ReadValue(L"MainForm Top"), std::to_wstring(r.top));
+}
+
 TEST_F(VessixProgramTest, MiniWithAutoRunOffEndsBeforeAnyWindow) {
   WriteValue(L"AutoRun Check", L"0");
   Program program(L"-mini");
