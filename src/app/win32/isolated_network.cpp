@@ -32,7 +32,8 @@ class IsolatedNetwork final : public net::NetworkPort {
                                                               bool reuse_address) override {
     return system_->ListenTcp(local, backlog, reuse_address);
   }
-  net::NetResult<std::unique_ptr<net::TcpStream>> ConnectTcp(const net::Endpoint& to, net::Millis timeout) override {
+  net::NetResult<std::unique_ptr<net::TcpStream>> ConnectTcp(const net::Endpoint& to,
+                                                             net::Millis timeout) override {
     return system_->ConnectTcp(to, timeout);
   }
   net::SelectResult SelectReadable(std::span<net::UdpSocket* const> sockets, net::Millis timeout) override {

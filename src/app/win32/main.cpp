@@ -42,10 +42,14 @@ class Win32MessageBoxes final : public MessageBoxes {
     // A hidden owner would hide the box with it.
     args.owner = (*owner_ && IsWindowVisible(*owner_)) ? *owner_ : nullptr;
     switch (winui::ShowMessageBox(args)) {
-      case winui::MessageResult::Ok: return MsgResult::kOk;
-      case winui::MessageResult::Yes: return MsgResult::kYes;
-      case winui::MessageResult::No: return MsgResult::kNo;
-      default: return buttons == MsgButtons::kYesNo ? MsgResult::kNo : MsgResult::kCancel;
+      case winui::MessageResult::Ok:
+        return MsgResult::kOk;
+      case winui::MessageResult::Yes:
+        return MsgResult::kYes;
+      case winui::MessageResult::No:
+        return MsgResult::kNo;
+      default:
+        return buttons == MsgButtons::kYesNo ? MsgResult::kNo : MsgResult::kCancel;
     }
   }
 

@@ -81,15 +81,24 @@ constexpr ItemDef kItems[] = {
 // The main action a tool button shows (enabled and visible follow it).
 std::optional<MainAction> SharedAction(ToolButton button) {
   switch (button) {
-    case ToolButton::SBtn_Config: return MainAction::Action_Configure;
-    case ToolButton::SBtn_Connect: return MainAction::Action_Connect;
-    case ToolButton::SBtn_Disconnect: return MainAction::Action_Disconnect;
-    case ToolButton::SBtn_Request: return MainAction::Action_Request;
-    case ToolButton::SBtn_AConnectScan: return MainAction::Action_AConnectScan;
-    case ToolButton::SBtn_NetDisk: return MainAction::Action_NetworkStorage;
-    case ToolButton::SBtn_HPage: return MainAction::Action_Goto;
-    case ToolButton::SBtn_AConnectFax: return MainAction::Action_AConnectFaxSet;
-    default: return std::nullopt;
+    case ToolButton::SBtn_Config:
+      return MainAction::Action_Configure;
+    case ToolButton::SBtn_Connect:
+      return MainAction::Action_Connect;
+    case ToolButton::SBtn_Disconnect:
+      return MainAction::Action_Disconnect;
+    case ToolButton::SBtn_Request:
+      return MainAction::Action_Request;
+    case ToolButton::SBtn_AConnectScan:
+      return MainAction::Action_AConnectScan;
+    case ToolButton::SBtn_NetDisk:
+      return MainAction::Action_NetworkStorage;
+    case ToolButton::SBtn_HPage:
+      return MainAction::Action_Goto;
+    case ToolButton::SBtn_AConnectFax:
+      return MainAction::Action_AConnectFaxSet;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -176,8 +185,8 @@ void MainForm::CreateActions() {
   auto_connect_printer_menu_->Add(*actions_[MainAction::Action_AConnectPrintSet])
       .Add(*actions_[MainAction::Action_AConnectPrintDel]);
 
-  for (MainTimer t : {MainTimer::Timer_MiniWindow, MainTimer::Timer_MBusUpdate, MainTimer::Timer_DelPrintDialog,
-                      MainTimer::Timer_Click})
+  for (MainTimer t : {MainTimer::Timer_MiniWindow, MainTimer::Timer_MBusUpdate,
+                      MainTimer::Timer_DelPrintDialog, MainTimer::Timer_Click})
     timers_[t] = std::make_unique<winui::Timer>();
   timers_[MainTimer::Timer_MiniWindow]->SetHandler([this] { Call(&MainPresenter::OnTimerMiniWindow); });
   timers_[MainTimer::Timer_MBusUpdate]->SetHandler([this] {
@@ -189,7 +198,8 @@ void MainForm::SetBusUpdateHandler(std::function<void()> handler) { bus_update_ 
 
 bool MainForm::Create(HWND application_window) {
   app_window_ = application_window;
-  winui::EnsureWindowClass(winui::WindowClassArgs{.name = "TMainFm", .icon = icon_main_, .small_icon = icon_main_});
+  winui::EnsureWindowClass(
+      winui::WindowClassArgs{.name = "TMainFm", .icon = icon_main_, .small_icon = icon_main_});
   if (!Window::Create(winui::WindowArgs{.class_name = "TMainFm",
                                         .caption = "",
                                         .style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
@@ -218,16 +228,15 @@ void MainForm::CreateControls() {
                                              main_panel_.hwnd(), reinterpret_cast<HMENU>(kIdSplitter),
                                              winui::Instance(), nullptr));
   // Centred, borderless, read-only: a message over the tree, not an input field.
-  memo_ = winui::Edit(CreateWindowExW(0, L"EDIT", L"",
-                                      WS_CHILD | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL, 8, 93,
-                                      664, 200, main_panel_.hwnd(), reinterpret_cast<HMENU>(kIdMemo),
-                                      winui::Instance(), nullptr));
+  memo_ = winui::Edit(CreateWindowExW(
+      0, L"EDIT", L"", WS_CHILD | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL, 8, 93, 664, 200,
+      main_panel_.hwnd(), reinterpret_cast<HMENU>(kIdMemo), winui::Instance(), nullptr));
   memo_.SetReadOnly(true);
   memo_brush_ = CreateSolidBrush(RGB(255, 255, 255));
   SetMemoFontSize(9);
-  status_bar_ = winui::Control(CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD, 0, 0, 0, 0, hwnd(),
-                                               reinterpret_cast<HMENU>(kIdStatusBar), winui::Instance(),
-                                               nullptr));
+  status_bar_ =
+      winui::Control(CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD, 0, 0, 0, 0, hwnd(),
+                                     reinterpret_cast<HMENU>(kIdStatusBar), winui::Instance(), nullptr));
   Relayout();
 }
 
@@ -322,9 +331,10 @@ void MainForm::AttachMenus() {
   winui::Menu& file = menu_bar_->AddSubmenu(submenu_captions_[MenuItem::FileMenu]);
   file.Add(*items_[MenuItem::FileExit]);
   winui::Menu& tools = menu_bar_->AddSubmenu(submenu_captions_[MenuItem::Tools1]);
-  for (MenuItem item : {MenuItem::Configure, MenuItem::AutoConnectPrinterList1, MenuItem::MItem_FaxList,
-                        MenuItem::AddWANServer1, MenuItem::MItem_DeleteWANServer, MenuItem::MItem_ImportImage1,
-                        MenuItem::MItem_ImportImage2, MenuItem::MItem_ImportImage3})
+  for (MenuItem item :
+       {MenuItem::Configure, MenuItem::AutoConnectPrinterList1, MenuItem::MItem_FaxList,
+        MenuItem::AddWANServer1, MenuItem::MItem_DeleteWANServer, MenuItem::MItem_ImportImage1,
+        MenuItem::MItem_ImportImage2, MenuItem::MItem_ImportImage3})
     tools.Add(*items_[item]);
   winui::Menu& help = menu_bar_->AddSubmenu(submenu_captions_[MenuItem::HelpMenu]);
   help.Add(*items_[MenuItem::MItem_HPage]).Add(*items_[MenuItem::HelpAbout]);

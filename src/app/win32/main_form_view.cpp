@@ -116,14 +116,22 @@ int MainForm::DoubleClickTimeMs() const { return static_cast<int>(GetDoubleClick
 
 HWND MainForm::ControlHandle(MainControl control) const {
   switch (control) {
-    case MainControl::MainPanel: return main_panel_.hwnd();
-    case MainControl::ControlBar1: return control_bar_.hwnd();
-    case MainControl::ControlPanel: return control_panel_.hwnd();
-    case MainControl::UDSTreeView: return tree_.hwnd();
-    case MainControl::InfoTreeView: return info_tree_.hwnd();
-    case MainControl::Splitter: return splitter_.hwnd();
-    case MainControl::MsgMemo: return memo_.hwnd();
-    case MainControl::StatusBar: return status_bar_.hwnd();
+    case MainControl::MainPanel:
+      return main_panel_.hwnd();
+    case MainControl::ControlBar1:
+      return control_bar_.hwnd();
+    case MainControl::ControlPanel:
+      return control_panel_.hwnd();
+    case MainControl::UDSTreeView:
+      return tree_.hwnd();
+    case MainControl::InfoTreeView:
+      return info_tree_.hwnd();
+    case MainControl::Splitter:
+      return splitter_.hwnd();
+    case MainControl::MsgMemo:
+      return memo_.hwnd();
+    case MainControl::StatusBar:
+      return status_bar_.hwnd();
   }
   return nullptr;
 }
@@ -153,9 +161,7 @@ void MainForm::SetControlBar(int height, int) {
   Relayout();
 }
 
-void MainForm::SetControlPanelSize(int width, int height) {
-  control_panel_.SetBounds({0, 0, width, height});
-}
+void MainForm::SetControlPanelSize(int width, int height) { control_panel_.SetBounds({0, 0, width, height}); }
 
 void MainForm::SetToolBarHeights(ToolBarId bar, int height, int button_height) {
   winui::ToolBar& b = Bar(bar);
@@ -184,8 +190,12 @@ void MainForm::SetToolButtonWidth(ToolButton button, int width) {
   Bar(s.bar).SetButtonWidth(s.action, width);
 }
 bool MainForm::IsToolButtonVisible(ToolButton button) const { return Slot(button).action.Visible(); }
-void MainForm::SetToolButtonVisible(ToolButton button, bool visible) { Slot(button).action.SetVisible(visible); }
-void MainForm::SetToolButtonEnabled(ToolButton button, bool enabled) { Slot(button).action.SetEnabled(enabled); }
+void MainForm::SetToolButtonVisible(ToolButton button, bool visible) {
+  Slot(button).action.SetVisible(visible);
+}
+void MainForm::SetToolButtonEnabled(ToolButton button, bool enabled) {
+  Slot(button).action.SetEnabled(enabled);
+}
 void MainForm::SetToolButtonCaption(ToolButton button, const std::string& text) {
   Slot(button).action.SetCaption(text);
 }

@@ -125,7 +125,9 @@ bool ProgramServices::AddFirewallPort(int port, const std::string& name) {
 }
 
 void ProgramServices::EnumerateAdapters() { discovery_->Core().EnumerateAdapters(); }
-bool ProgramServices::OpenDiscoverySockets(bool ephemeral) { return discovery_->Core().OpenSocket(ephemeral); }
+bool ProgramServices::OpenDiscoverySockets(bool ephemeral) {
+  return discovery_->Core().OpenSocket(ephemeral);
+}
 bool ProgramServices::CheckUDPSocket() { return discovery_->Core().CheckUDPSocket(); }
 bool ProgramServices::CheckTCPSocket() { return discovery_->Core().CheckTCPSocket(); }
 bool ProgramServices::CheckUDPPort(int port) {

@@ -13,8 +13,8 @@ WindowHandle W(HWND h) { return reinterpret_cast<WindowHandle>(h); }
 bool ApplicationWindow::Create() {
   // Zero-sized and without a frame: it owns the main window and carries
   // the title; it is never seen.
-  return winui::Window::Create(
-      winui::WindowArgs{.class_name = "TApplication", .caption = "", .style = WS_POPUP, .bounds = {0, 0, 0, 0}});
+  return winui::Window::Create(winui::WindowArgs{
+      .class_name = "TApplication", .caption = "", .style = WS_POPUP, .bounds = {0, 0, 0, 0}});
 }
 
 WindowHandle Win32InstanceWindows::FindApplicationWindow(const std::string& title) {
@@ -35,10 +35,13 @@ std::string Win32InstanceWindows::ClassName(WindowHandle window) {
 }
 
 std::string Win32InstanceWindows::Caption(WindowHandle window) { return winui::WindowText(H(window)); }
-WindowHandle Win32InstanceWindows::WindowAbove(WindowHandle window) { return W(GetWindow(H(window), GW_HWNDPREV)); }
+WindowHandle Win32InstanceWindows::WindowAbove(WindowHandle window) {
+  return W(GetWindow(H(window), GW_HWNDPREV));
+}
 
 void Win32InstanceWindows::PostActivate(WindowHandle window) {
-  PostMessageW(H(window), kAppMessage, static_cast<WPARAM>(kActivateParam), static_cast<LPARAM>(kActivateParam));
+  PostMessageW(H(window), kAppMessage, static_cast<WPARAM>(kActivateParam),
+               static_cast<LPARAM>(kActivateParam));
 }
 
 void Win32InstanceWindows::SetForeground(WindowHandle window) { SetForegroundWindow(H(window)); }

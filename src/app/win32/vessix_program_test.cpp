@@ -5,9 +5,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // After winsock2.h:
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <chrono>
@@ -164,7 +163,8 @@ class Program {
     std::wstring command = L"\"" + ProgramPath() + L"\" " + args;
     STARTUPINFOW si{};
     si.cb = sizeof si;
-    started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
+    started_ =
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
   }
   ~Program() {
     if (!started_) return;
@@ -269,8 +269,8 @@ class VessixProgramTest : public ::testing::Test {
     WriteValue(L"ToolBar Order", L"213");
     // The program must never reach this machine's interfaces: no adapters.
     SetEnvironmentVariableW(L"VESSIX_NO_ADAPTERS", L"1");
-    SetEnvironmentVariableW(L"VESSIX_BUS_EMULATOR", std::wstring(driver_.Endpoint().begin(),
-                                                                 driver_.Endpoint().end()).c_str());
+    SetEnvironmentVariableW(L"VESSIX_BUS_EMULATOR",
+                            std::wstring(driver_.Endpoint().begin(), driver_.Endpoint().end()).c_str());
   }
   void TearDown() override { SetEnvironmentVariableW(L"VESSIX_BUS_EMULATOR", nullptr); }
 
@@ -311,7 +311,8 @@ TEST_F(VessixProgramTest, MainWindowLaysOutHidesToTrayAndSavesPlacementOnExit) {
   // No adapter in this network namespace: the no-network message covers the tree.
   HWND memo = FindChild(main, 121);
   ASSERT_NE(memo, nullptr);
-  const std::wstring no_network = L"お使いのパソコンがネットワークに接続されていないか、ネットワークが有効になっていません。";
+  const std::wstring no_network =
+      L"お使いのパソコンがネットワークに接続されていないか、ネットワークが有効になっていません。";
   EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(memo) && TextOf(memo) == no_network; }))
       << "MsgMemo: " << IsWindowVisible(memo);
 
