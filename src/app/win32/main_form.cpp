@@ -297,13 +297,19 @@ std::optional<LRESULT> MainForm::HandleMessage(UINT message, WPARAM wparam, LPAR
     case WM_QUERYENDSESSION:
       if (presenter_) return presenter_->OnQueryEndSession() ? TRUE : FALSE;
       break;
-    case WM_CLOSE:
-      if (closing_) return 0;
-      if (!presenter_ || presenter_->FormCloseQuery()) {
+    case WM_CLOSE: {
+      // The close sequence pumps messages while it waits for threads: a
+      // WM_CLOSE arriving meanwhile must not destroy the window under it.
+      if (closing_ || in_close_query_) return 0;
+      in_close_query_ = true;
+      bool may_close = !presenter_ || presenter_->FormCloseQuery();
+      in_close_query_ = false;
+      if (may_close) {
         closing_ = true;
         DestroyWindow(hwnd());
       }
       return 0;
+    }
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

@@ -196,6 +196,7 @@ class MainForm final : public winui::Window, public MainView, public discovery::
   int min_width_ = 0, min_height_ = 0, tree_min_height_ = 0;
   WindowState pending_state_ = WindowState::kNormal;
   bool closing_ = false;
+  bool in_close_query_ = false;
 
   Panel main_panel_, control_bar_, control_panel_;
   std::array<winui::ToolBar, 3> bars_{};
