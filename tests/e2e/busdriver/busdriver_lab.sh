@@ -112,6 +112,24 @@ grep -q '"ip":"10.99.0.21","name":"UDS-WAN","location":3,"devices":\[{"device_no
   fail "servers --json lacks the remote server's device"
 pass "vessix-cli servers --json"
 
+# The same through the Windows build under Wine (Winsock lab channel), when
+# that build exists. Wine makes its sockets in the wineserver, which must run
+# inside vxpc1 as well.
+wexe=${VX_WINDOWS_CLI:-$src/build/windows/src/cli/vessix-cli.exe}
+if [ -f "$wexe" ] && command -v wine >/dev/null; then
+  wb="$work/wine-build"
+  mkdir -p "$wb"
+  VX_WINE_NETNS=vxpc1 "$src/tests/wine/wine-env.sh" start "$wb" >"$work/wine.log" 2>&1 || fail "Wine did not start"
+  ip netns exec vxpc1 env VX_BINARY_DIR="$wb" VX_WINE_NETWORK=inherit VESSIX_BUS_EMULATOR=127.0.0.1:7600 \
+    "$src/tests/wine/wine-run.sh" "$wexe" servers --json >"$work/servers-wine.out" 2>"$work/wine-run.log" || true
+  VX_WINE_NETNS=vxpc1 "$src/tests/wine/wine-env.sh" stop "$wb" >/dev/null 2>&1 || true
+  grep -q '"ip":"10.77.0.21","name":"UDS-A","location":1' "$work/servers-wine.out" ||
+    fail "vessix-cli.exe servers under Wine: $(cat "$work/servers-wine.out" "$work/wine-run.log")"
+  pass "vessix-cli.exe servers under Wine"
+else
+  echo "busdriver_lab: no Windows build of vessix-cli ($wexe): Wine step skipped"
+fi
+
 # 2. PC 1 claims and locks a device; PC 2 sees PC 1 as its holder with lock type 2.
 on 1 claim 10.77.0.21 1 || fail "PC 1 cannot claim device 1"
 on 1 lock 10.77.0.21 1 2 3600 || fail "PC 1 cannot lock device 1"
