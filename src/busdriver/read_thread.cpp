@@ -67,10 +67,21 @@ void TReadThread::Stop(bool wait) {
   // abort, or a driver that ignores it, is cancelled here, and the reader
   // waits for that cancellation before the buffer is released.
   state_->master->InterruptReads();
-  if (wait)
-    thread_.join();
-  else
+  if (!wait) {
     thread_.detach();
+    return;
+  }
+  // The reader may be waiting in a hand-over to this (the main) thread: keep
+  // serving hand-overs while waiting, or both would wait for ever.
+  for (;;) {
+    {
+      std::unique_lock lock(state_->mutex);
+      if (state_->cv.wait_for(lock, std::chrono::milliseconds(10), [&] { return !state_->running.load(); }))
+        break;
+    }
+    state_->main_thread->ProcessMessages();
+  }
+  thread_.join();
 }
 
 bool TReadThread::Running() const { return state_->running; }
@@ -97,7 +108,11 @@ void TReadThread::Loop(std::shared_ptr<State> s) {
       s->cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return s->terminated.load(); });
     }
   }
-  s->running = false;
+  {
+    std::lock_guard lock(s->mutex);
+    s->running = false;
+  }
+  s->cv.notify_all();
 }
 
 }  // namespace vx::bus

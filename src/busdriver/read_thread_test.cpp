@@ -40,6 +40,23 @@ class QueueMainThread final : public MainThread {
     std::unique_lock l(m);
     cv.wait(l, [&] { return done; });
   }
+  // Runs the hand-overs waiting for the main thread (called on it).
+  void ProcessMessages() override {
+    for (;;) {
+      std::function<void()> f;
+      {
+        std::lock_guard l(mutex_);
+        if (queue_.empty()) return;
+        f = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      f();
+    }
+  }
+  bool WaitForPending(int timeout_ms = 5000) {
+    std::unique_lock l(mutex_);
+    return cv_.wait_for(l, std::chrono::milliseconds(timeout_ms), [&] { return !queue_.empty(); });
+  }
   void Post(std::function<void()> f) {
     std::lock_guard l(mutex_);
     queue_.push_back(std::move(f));
@@ -148,6 +165,26 @@ TEST(TReadThread, AbortCompletesTheHeldReadAndStopEndsTheThread) {
   EXPECT_LT(Clock_::now() - t0, std::chrono::milliseconds(100));
   EXPECT_FALSE(reader.Running());
   EXPECT_EQ(h->CallsOf(kIoctlAbort).size(), 2u);
+}
+
+TEST(TReadThread, StopOnTheMainThreadWhileAHandOverWaitsForIt) {
+  auto h = std::make_shared<FakeHandle>();
+  QueueMainThread main;
+  RecordingHandler handler(*h, main);
+  TReadThread reader(h, main, handler);
+  bool stopped = false;
+  // The main thread is busy (the close sequence) when the reader hands over
+  // an event: Stop must serve that hand-over instead of waiting for ever.
+  main.RunSync([&] {
+    reader.Start();
+    h->PushEvent(Event(2));
+    ASSERT_TRUE(main.WaitForPending());
+    reader.Stop();
+    stopped = true;
+  });
+  EXPECT_TRUE(stopped);
+  EXPECT_FALSE(reader.Running());
+  EXPECT_TRUE(handler.WaitFor(0).empty()) << "stopping: the handler is not called";
 }
 
 TEST(TReadThread, StopBeforeTheFirstReadStillEnds) {
