@@ -37,7 +37,8 @@ bool OnOff(const std::string& word, bool* value) {
 }
 
 const char kHelp[] =
-    "OK commands: list | stats | reset-stats | add {json} | remove NAME | rename NAME NEW | set-ip NAME "
+    "OK commands: list | stats | reset-stats | interval SECONDS | add {json} | remove NAME | rename NAME NEW "
+    "| set-ip NAME "
     "IP[/PREFIX]"
     " | set NAME KEY VALUE | reboot NAME [SECONDS] | announce NAME boot|long|short | tcp NAME on|off"
     " | silent NAME on|off | quit";
@@ -61,6 +62,18 @@ std::string Engine::Execute(const std::string& raw) {
   }
   if (cmd == "quit") {
     quit_ = true;
+    return "OK";
+  }
+  if (cmd == "interval" && w.size() == 2) {
+    int seconds = -1;
+    try {
+      seconds = std::stoi(w[1]);
+    } catch (const std::exception&) {
+    }
+    if (seconds < 0 || seconds > 86400) return "ERR interval SECONDS (0 = no announcements)";
+    config_.announce_interval = seconds;
+    for (auto& l : servers_)
+      l.next_announce = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     return "OK";
   }
   if (cmd == "add") return Add(Rest(line));

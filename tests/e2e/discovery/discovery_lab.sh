@@ -3,7 +3,7 @@
 # simulated servers in vxsrv (three on 10.77.0.0/24, one on 10.88.0.0/24) and
 # a remote one in vxwan behind the router; `vessix-cli discover --json` and
 # discovery_lab_test run in the PC namespace vxpc1.
-#   discovery_lab.sh VESSIX_CLI VX_UDS DISCOVERY_LAB_TEST
+#   discovery_lab.sh VESSIX_CLI VX_UDS DISCOVERY_LAB_TEST UDS_LAB_TEST
 # Exit 77 (skipped) when the lab cannot be made here.
 set -euo pipefail
 if [ "${1:-}" != "--locked" ]; then
@@ -15,7 +15,7 @@ if [ "${1:-}" != "--locked" ]; then
   exec flock /tmp/vx-lab.lock "$0" --locked "$@"
 fi
 shift
-cli=$1 uds=$2 labtest=$3
+cli=$1 uds=$2 labtest=$3 udstest=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 lab="$root/lab/net/vx-lab.sh"
@@ -81,3 +81,6 @@ grep -q "refusing to broadcast" "$tmp/refused.txt"
 
 echo "== discovery_lab_test inside vxpc1"
 ip netns exec vxpc1 "$labtest" --control "$tmp/srv.sock" --wan-control "$tmp/wan.sock"
+
+echo "== uds_lab_test inside vxpc1"
+ip netns exec vxpc1 "$udstest" --control "$tmp/srv.sock"
