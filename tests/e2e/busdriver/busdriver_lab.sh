@@ -116,7 +116,9 @@ pass "vessix-cli servers --json"
 # that build exists. Wine makes its sockets in the wineserver, which must run
 # inside vxpc1 as well.
 wexe=${VX_WINDOWS_CLI:-$src/build/windows/src/cli/vessix-cli.exe}
-if [ -f "$wexe" ] && command -v wine >/dev/null; then
+if [ -f "$wexe" ] && [ "$wexe" -ot "$src/src/cli/cmd_servers.cpp" ]; then
+  echo "busdriver_lab: $wexe is older than its sources: Wine step skipped"
+elif [ -f "$wexe" ] && command -v wine >/dev/null; then
   wb="$work/wine-build"
   mkdir -p "$wb"
   VX_WINE_NETNS=vxpc1 "$src/tests/wine/wine-env.sh" start "$wb" >"$work/wine.log" 2>&1 || fail "Wine did not start"
