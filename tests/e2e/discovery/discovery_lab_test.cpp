@@ -12,6 +12,7 @@
 
 #include "discovery/discovery_service.h"
 #include "platform/net/network.h"
+#include "uds_client.h"
 
 namespace vx::discovery {
 namespace {
@@ -31,24 +32,7 @@ bool WaitUntil(Pred done, std::chrono::milliseconds deadline = 15000ms) {
   return true;
 }
 
-// One command to a vx-uds control socket; returns its reply line.
-std::string Uds(const std::string& path, const std::string& line) {
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un sa{};
-  sa.sun_family = AF_UNIX;
-  std::strncpy(sa.sun_path, path.c_str(), sizeof sa.sun_path - 1);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    close(fd);
-    return "ERR cannot connect to " + path;
-  }
-  std::string out = line + "\n";
-  (void)!write(fd, out.data(), out.size());
-  std::string reply;
-  char c;
-  while (read(fd, &c, 1) == 1 && c != '\n') reply += c;
-  close(fd);
-  return reply;
-}
+std::string Uds(const std::string& path, const std::string& line) { return UdsCommand(path, line); }
 
 nlohmann::json UdsStats() {
   std::string r = Uds(g_control, "stats");
@@ -98,6 +82,19 @@ class DiscoveryLab : public ::testing::Test {
         << "servers found: " << service_.Core().Table().Count();
   }
   std::optional<Record> Entry(const char* ip) { return service_.Core().Table().Find(*net::Ipv4::Parse(ip)); }
+  // Runs one info query and waits for its end; the values it handed over.
+  std::optional<ServerInfo> Query(const char* ip, const char* location) {
+    auto pending = std::make_shared<std::atomic<bool>>(false);
+    auto got = std::make_shared<std::optional<ServerInfo>>();
+    auto m = std::make_shared<std::mutex>();
+    service_.InfoRequests().StartServerInfoRequest(ip, location, pending, [got, m](const ServerInfo& info) {
+      std::lock_guard lock(*m);
+      *got = info;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return !pending->load(); }));
+    std::lock_guard lock(*m);
+    return *got;
+  }
 
   std::unique_ptr<net::NetworkPort> net_ = net::MakeSystemNetwork();
   // The listener ends within one select period; a short one keeps the test quick.
@@ -154,15 +151,8 @@ TEST_F(DiscoveryLab, OnlyAnUnknownServersBootCausesOneBurstOfThreeRequests) {
 
 TEST_F(DiscoveryLab, TheInfoQueryOverTcpFillsTheValues) {
   StartDiscovery();
-  auto pending = std::make_shared<std::atomic<bool>>(false);
-  std::optional<ServerInfo> got;
-  std::mutex m;
   const uint64_t before = TcpRequestsTo("srv2");
-  service_.InfoRequests().StartServerInfoRequest("10.77.0.22", "1", pending, [&](const ServerInfo& info) {
-    std::lock_guard lock(m);
-    got = info;
-  });
-  ASSERT_TRUE(WaitUntil([&] { return !pending->load(); }));
+  auto got = Query("10.77.0.22", "1");
   ASSERT_TRUE(got);
   EXPECT_EQ(got->mac_address, "00:80:92:00:00:22");
   EXPECT_EQ(got->model, "MD-WLAN01N");
@@ -174,14 +164,7 @@ TEST_F(DiscoveryLab, TheInfoQueryOverTcpFillsTheValues) {
 TEST_F(DiscoveryLab, WithTcpClosedTheInfoQueryFindsTheServerInTheTable) {
   StartDiscovery();
   ASSERT_EQ(Uds(g_control, "tcp srv3 off"), "OK");
-  auto pending = std::make_shared<std::atomic<bool>>(false);
-  std::optional<ServerInfo> got;
-  std::mutex m;
-  service_.InfoRequests().StartServerInfoRequest("10.77.0.23", "3", pending, [&](const ServerInfo& info) {
-    std::lock_guard lock(m);
-    got = info;
-  });
-  ASSERT_TRUE(WaitUntil([&] { return !pending->load(); }));
+  auto got = Query("10.77.0.23", "3");
   Uds(g_control, "tcp srv3 on");
   ASSERT_TRUE(got);
   EXPECT_EQ(got->mac_address, "00:80:92:00:00:23");
@@ -190,14 +173,7 @@ TEST_F(DiscoveryLab, WithTcpClosedTheInfoQueryFindsTheServerInTheTable) {
 
 TEST_F(DiscoveryLab, TheRemoteServerIsReachedOverTcpThroughTheRouter) {
   StartDiscovery();
-  auto pending = std::make_shared<std::atomic<bool>>(false);
-  std::optional<ServerInfo> got;
-  std::mutex m;
-  service_.InfoRequests().StartServerInfoRequest("10.99.0.21", "1", pending, [&](const ServerInfo& info) {
-    std::lock_guard lock(m);
-    got = info;
-  });
-  ASSERT_TRUE(WaitUntil([&] { return !pending->load(); }));
+  auto got = Query("10.99.0.21", "1");
   ASSERT_TRUE(got);
   EXPECT_EQ(got->mac_address, "00:80:92:00:00:99");
 }

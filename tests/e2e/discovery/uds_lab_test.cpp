@@ -2,9 +2,6 @@
 // discovery_lab.sh: malformed requests, who answers, reboots, address
 // changes, renames, periodic announcements and the TCP port.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -12,6 +9,7 @@
 #include "discovery/protocol.h"
 #include "platform/clock.h"
 #include "platform/net/network.h"
+#include "uds_client.h"
 
 namespace vx::discovery {
 namespace {
@@ -21,23 +19,7 @@ using namespace std::chrono_literals;
 std::string g_control;
 const net::Ipv4 kPc{{10, 77, 0, 11}};
 
-std::string Uds(const std::string& line) {
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un sa{};
-  sa.sun_family = AF_UNIX;
-  std::strncpy(sa.sun_path, g_control.c_str(), sizeof sa.sun_path - 1);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-    close(fd);
-    return "ERR no control socket";
-  }
-  std::string out = line + "\n";
-  (void)!write(fd, out.data(), out.size());
-  std::string reply;
-  char c;
-  while (read(fd, &c, 1) == 1 && c != '\n') reply += c;
-  close(fd);
-  return reply;
-}
+std::string Uds(const std::string& line) { return UdsCommand(g_control, line); }
 
 nlohmann::json UdsJson(const std::string& command) {
   std::string r = Uds(command);
