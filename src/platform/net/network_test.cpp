@@ -137,7 +137,9 @@ TEST_F(NetworkTest, UdpListenerTableListsABoundPort) {
   std::string listed;
   for (uint16_t p : table.local_ports) listed += std::to_string(p) + " ";
   EXPECT_NE(std::find(table.local_ports.begin(), table.local_ports.end(), port), table.local_ports.end())
-      << "port " << port << " not in: " << listed;
+      << "port " << port << " not in: " << listed
+      << " (under Wine an empty table means Wine's device services run in another network namespace than the"
+         " test: every Wine program of the fixture, winepath included, must start inside the namespace)";
 }
 
 TEST_F(NetworkTest, SystemTablesAreReadable) {
