@@ -73,6 +73,12 @@ assert s3 == {"ip": "10.77.0.23", "mac": "00:80:92:00:00:23", "model": "MD-WLAN0
 print("discover: OK,", len(rows), "servers")
 PY
 
+echo "== vessix-cli discover without a usable adapter (the bridge namespace) exits 2"
+rc=0
+ip netns exec vxnet "$cli" discover --seconds 0 >/dev/null 2>"$tmp/noadapter.txt" || rc=$?
+[ "$rc" -eq 2 ] && grep -q "no usable network adapter" "$tmp/noadapter.txt" || {
+  echo "FAIL: exit $rc: $(cat "$tmp/noadapter.txt")"; exit 1; }
+
 echo "== vessix-cli discover outside the lab is refused"
 if "$cli" discover --seconds 0 >/dev/null 2>"$tmp/refused.txt"; then
   echo "FAIL: discover ran outside a lab namespace"; exit 1
