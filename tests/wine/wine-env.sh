@@ -89,7 +89,7 @@ fi
 in_ns wineserver -k >/dev/null 2>&1 || true
 in_ns setsid wineserver -p >/dev/null 2>&1 </dev/null || true
 sed "s#@BROWSER@#$state/browser.sh#" "$here/prefix.reg.in" >"$state/prefix.reg"
-in_ns wine regedit /S "$(winepath -w "$state/prefix.reg" 2>/dev/null)" >/dev/null 2>&1
+in_ns wine regedit /S "$(in_ns winepath -w "$state/prefix.reg" 2>/dev/null)" >/dev/null 2>&1
 : >"$state/browser.log"
 
 cat >"$state/env" <<ENV
