@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_network_status.h"
 #include "app/main_presenter.h"
 #include "app/process_entry.h"
 #include "app/settings_store.h"
@@ -90,13 +91,17 @@ int Run() {
     return 1;
   }
   const bool japanese = entry.titles.japanese();
+  // The listener's network steps reach the window and the presenter's tray
+  // state through MainNetworkStatus, bound once the presenter exists.
+  MainNetworkStatus status_view(form);
   discovery::NetworkStatusPresenter network_status(
-      form, [japanese] { return japanese; }, [title] { return title; });
+      status_view, [japanese] { return japanese; }, [title] { return title; });
   ProgramServices services(main_thread, network_status, [&form] { form.tree().Clear(); });
   HWND message_owner = form.hwnd();
   Win32MessageBoxes messages(&message_owner);
-  MainPresenter presenter({form, messages, services, settings, SystemClock()}, entry.titles, args);
+  MainPresenter presenter({form, messages, services.Facets(), settings, SystemClock()}, entry.titles, args);
   form.BindPresenter(&presenter);
+  status_view.BindPresenter(&presenter);
   presenter.Construct();
   if (std::optional<int> end = presenter.FormCreate()) {
     instance.Release();

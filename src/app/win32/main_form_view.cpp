@@ -1,5 +1,4 @@
-// MainView and NetworkStatusView of the main window: what the presenter and
-// the discovery listener's steps tell the window to do.
+// MainView of the main window: what the presenter tells the window to do.
 #include <algorithm>
 
 #include "app/win32/main_form.h"
@@ -298,27 +297,5 @@ void MainForm::RepaintWaitWindow() {
 }
 
 void MainForm::CloseWaitWindow() { HideWaitWindow(); }
-
-void MainForm::ShowMsgMemo() {
-  SetControlEnabled(MainControl::MainPanel, false);
-  SetControlVisible(MainControl::MsgMemo, true);
-}
-
-void MainForm::HideMsgMemo() {
-  SetControlVisible(MainControl::MsgMemo, false);
-  SetControlEnabled(MainControl::MainPanel, true);
-}
-
-void MainForm::SetIcon(const std::string& resource_name) {
-  AppIcon icon = resource_name == discovery::kNoNetworkIcon ? AppIcon::kNoNetwork : AppIcon::kMain;
-  SetApplicationIcon(icon);
-  tray_.SetIcon(IconOf(icon));
-}
-
-void MainForm::SetTrayTip(const std::string& tip) { tray_.SetTip(tip); }
-
-void MainForm::UpdateTrayIcon() {
-  if (tray_.IsAdded()) tray_.Modify();
-}
 
 }  // namespace vx::app::win32
