@@ -162,8 +162,8 @@ void MainPresenter::ApplyPlacement() {
   }
 
   Rect work = view_.WorkArea();
-  int work_width = work.right - work.left;
-  int work_height = work.bottom - work.top;
+  int work_width = work.width;
+  int work_height = work.height;
   int top = CentredOffset(work_height, view_.Height());
   view_.SetTop(top);
   view_.SetLeft(CentredOffset(work_width, view_.Width()));

@@ -133,6 +133,19 @@ TEST_F(Layout, PlacementValuesFallBackOnTheCurrentOnes) {
   }
 }
 
+// A work area that does not start at the screen's corner (a task bar at the
+// top or left): the window is centred in its extent, and the bounds that
+// decide whether a stored top or left is usable are that extent too.
+TEST_F(Layout, WorkAreaOffTheCornerCentresByItsExtent) {
+  view_.work = Rect{100, 40, 1180, 984};  // left, top, width, height
+  Store("MainForm Top", "990");           // beyond the extent: replaced
+  Store("MainForm Left", "1150");         // within the extent: kept
+  ASSERT_EQ(Create(), std::nullopt);
+  EXPECT_EQ(view_.top, (984 - 400) / 2);  // 400: the minimum height
+  EXPECT_EQ(Value("MainForm Top"), std::to_string((984 - 400) / 2));
+  EXPECT_EQ(view_.left, 1150);
+}
+
 TEST_F(Layout, WindowStateOnlyTakesTheStatesItNames) {
   for (auto [stored, state, written] :
        std::vector<std::tuple<std::string, WindowState, std::string>>{{"1", WindowState::kMinimised, "1"},

@@ -94,7 +94,7 @@ std::optional<MainAction> SharedAction(ToolButton button) {
 
 }  // namespace
 
-bool Panel::CreateChild(HWND parent, int id, const winui::Rect& bounds) {
+bool Panel::CreateChild(HWND parent, int id, const Rect& bounds) {
   winui::EnsureWindowClass(winui::WindowClassArgs{.name = "TPanel"});
   bool ok = Create(winui::WindowArgs{.class_name = "TPanel",
                                      .style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
@@ -207,11 +207,14 @@ void MainForm::CreateControls() {
   control_bar_.CreateChild(main_panel_.hwnd(), kIdControlBar, {0, 0, 680, control_bar_height_});
   control_panel_.CreateChild(control_bar_.hwnd(), kIdControlPanel, {0, 0, kControlPanelWidth, 85});
   CreateToolBars();
-  tree_ = winui::TreeView::Create(main_panel_.hwnd(), kIdTree, {0, 85, 680, 300},
-                                  TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_LINESATROOT);
+  tree_ = winui::TreeView::Create({.parent = main_panel_.hwnd(),
+                                   .id = kIdTree,
+                                   .bounds = {0, 85, 680, 300},
+                                   .extra_style = TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_LINESATROOT});
   // MsgMemo lies over the tree: the tree must not paint over it.
   SetWindowLongPtrW(tree_.hwnd(), GWL_STYLE, GetWindowLongPtrW(tree_.hwnd(), GWL_STYLE) | WS_CLIPSIBLINGS);
-  info_tree_ = winui::TreeView::Create(main_panel_.hwnd(), kIdInfoTree, {0, 300, 680, 80});
+  info_tree_ =
+      winui::TreeView::Create({.parent = main_panel_.hwnd(), .id = kIdInfoTree, .bounds = {0, 300, 680, 80}});
   info_tree_.SetVisible(false);
   splitter_ = winui::Control(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_ETCHEDHORZ, 0, 296, 680, 3,
                                              main_panel_.hwnd(), reinterpret_cast<HMENU>(kIdSplitter),
@@ -231,10 +234,13 @@ void MainForm::CreateControls() {
 
 void MainForm::CreateToolBars() {
   for (int k = 0; k < 3; ++k)
-    bars_[k] = winui::ToolBar::Create(control_panel_.hwnd(), kIdToolBar1 + k, {11, 0, 0, 85}, 85);
+    bars_[k] = winui::ToolBar::Create({.parent = control_panel_.hwnd(),
+                                       .id = kIdToolBar1 + k,
+                                       .bounds = {11, 0, 0, 85},
+                                       .button_height = 85});
   for (const auto& def : kButtons) {
     ButtonSlot& slot = Slot(def.button);
-    Bar(def.bar).AddButton(slot.action, I_IMAGENONE, TextIdOf(def.button) ? 85 : 8, def.toggle);
+    Bar(def.bar).AddButton(slot.action, {.width = TextIdOf(def.button) ? 85 : 8, .toggle = def.toggle});
   }
 }
 
@@ -272,7 +278,7 @@ void MainForm::OpenAutoConnectPrinterMenu() {
   // The button must not stay down; its menu opens below it.
   ButtonSlot& slot = Slot(ToolButton::SBtn_AConnectPrint);
   slot.action.SetChecked(false);
-  winui::Rect button = Bar(ToolBarId::ToolBar1).ButtonBounds(slot.action);
+  Rect button = Bar(ToolBarId::ToolBar1).ButtonBounds(slot.action);
   RECT window{};
   GetWindowRect(hwnd(), &window);
   auto_connect_printer_menu_->Popup(hwnd(), {window.left + button.left + 8, window.top + 118});

@@ -16,6 +16,7 @@
 
 #include "app/main_presenter.h"
 #include "app/main_view.h"
+#include "app/win32/wait_close_form.h"
 #include "winui/action.h"
 #include "winui/controls.h"
 #include "winui/menu.h"
@@ -42,7 +43,7 @@ inline constexpr int kIdStatusBar = 124;
 class Panel : public winui::Window {
  public:
   using Hook = std::function<std::optional<LRESULT>(UINT, WPARAM, LPARAM)>;
-  bool CreateChild(HWND parent, int id, const winui::Rect& bounds);
+  bool CreateChild(HWND parent, int id, const Rect& bounds);
   void SetHook(Hook hook) { hook_ = std::move(hook); }
 
  protected:
@@ -147,8 +148,8 @@ class MainForm final : public winui::Window, public MainView {
   void RepaintWaitWindow() override;
   void CloseWaitWindow() override;
 
-  // The waiting window shown by the close sequence (a dialog shell).
-  void SetWaitWindow(HWND wait_window) { wait_window_ = wait_window; }
+  // The waiting window shown by the close sequence.
+  void SetWaitWindow(WaitCloseForm* wait_window) { wait_window_ = wait_window; }
 
  protected:
   std::optional<LRESULT> HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -179,7 +180,7 @@ class MainForm final : public winui::Window, public MainView {
 
   MainPresenter* presenter_ = nullptr;
   HWND app_window_ = nullptr;
-  HWND wait_window_ = nullptr;
+  WaitCloseForm* wait_window_ = nullptr;
   HICON icon_main_ = nullptr, icon_ng_ = nullptr;
   HICON app_icon_ = nullptr;
   int min_width_ = 0, min_height_ = 0, tree_min_height_ = 0;
