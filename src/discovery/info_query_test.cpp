@@ -70,10 +70,7 @@ class InfoQueryTest : public ::testing::Test {
     return delivered_;
   }
   size_t RequestsSent() { return net_.Sent().size(); }
-  void PutInTable(const Record& r) {
-    std::lock_guard lock(d_.ServerTableLock());
-    d_.Table().Store(r, kServer);
-  }
+  void PutInTable(const Record& r) { ASSERT_NE(d_.Table().TryStore(r, kServer), DiscoveryTable::Put::kBusy); }
 
   FakeNetwork net_;
   ScriptedClock clock_;
