@@ -166,4 +166,16 @@ std::optional<std::string> WorkerThread::Failure() const {
   return worker_->failure_;
 }
 
+bool WaitServingMainThread(MainThread& main, const std::function<bool()>& done,
+                           std::optional<std::chrono::milliseconds> timeout) {
+  const auto deadline =
+      timeout ? std::chrono::steady_clock::now() + *timeout : std::chrono::steady_clock::time_point::max();
+  while (!done()) {
+    main.ProcessMessages();
+    if (std::chrono::steady_clock::now() >= deadline) return done();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
 }  // namespace vx

@@ -129,6 +129,11 @@ class WorkerThread {
   bool detached_ = false;
 };
 
+// Waits until `done` holds, running the main thread's hand-overs meanwhile
+// (for waits on several workers at once). False when `timeout` passed first.
+bool WaitServingMainThread(MainThread& main, const std::function<bool()>& done,
+                           std::optional<std::chrono::milliseconds> timeout = std::nullopt);
+
 // Raises the calling thread's priority above normal (the event reader's and
 // the listener's); natively a no-op. Defined per platform.
 void RaiseCurrentThreadPriority();
