@@ -77,7 +77,9 @@ Win32MainThread::Win32MainThread()
   }
 }
 
-Win32MainThread::~Win32MainThread() {
+Win32MainThread::~Win32MainThread() { Close(); }
+
+void Win32MainThread::Close() {
   {
     std::lock_guard lock(state_->mutex);
     state_->closed = true;
