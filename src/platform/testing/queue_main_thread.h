@@ -50,8 +50,10 @@ class QueueMainThread final : public MainThread {
     l.unlock();
     if (error) std::rethrow_exception(error);
   }
-  // Runs the hand-overs waiting for the main thread (called on it).
+  // Runs the hand-overs waiting for the main thread. Like a message pump it
+  // serves only its own thread: elsewhere it does nothing.
   void ProcessMessages() override {
+    if (std::this_thread::get_id() != thread_.get_id()) return;
     for (;;) {
       std::function<void()> f;
       {
