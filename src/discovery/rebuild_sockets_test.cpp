@@ -47,6 +47,11 @@ class LoopbackUdp final : public net::UdpSocket {
 // sockets, select, the UDP listener table) is the real adapter's.
 class LoopbackNetwork final : public net::NetworkPort {
  public:
+  // The socket library is started for the test's own sockets too (Winsock).
+  LoopbackNetwork() { started_ = real_->StartLibrary(); }
+  ~LoopbackNetwork() override {
+    if (started_) real_->StopLibrary();
+  }
   bool StartLibrary() override { return real_->StartLibrary(); }
   void StopLibrary() override { real_->StopLibrary(); }
   std::optional<net::OsVersion> QueryOsVersion() override { return net::OsVersion{6, 1}; }
@@ -86,20 +91,21 @@ class LoopbackNetwork final : public net::NetworkPort {
   std::atomic<int> refuse_creates{0};  // the next n sockets cannot be created
 
   // A UDP port on loopback that nobody holds right now.
+  // 0 when no socket could be made.
   uint16_t FreePort() {
-    auto s = real_->CreateUdp();
-    EXPECT_TRUE(s.ok());
-    EXPECT_TRUE(s.value->Bind(net::BindTarget{{net::Ipv4::Loopback(), 0}, ""}).ok());
-    return s.value->LocalEndpoint()->port;
+    auto s = Sender();
+    auto local = s ? s->LocalEndpoint() : std::nullopt;
+    return local ? local->port : 0;
   }
   std::unique_ptr<net::UdpSocket> Sender() {
     auto s = real_->CreateUdp();
-    EXPECT_TRUE(s.value->Bind(net::BindTarget{{net::Ipv4::Loopback(), 0}, ""}).ok());
+    if (!s.ok() || !s.value->Bind(net::BindTarget{{net::Ipv4::Loopback(), 0}, ""}).ok()) return nullptr;
     return std::move(s.value);
   }
 
  private:
   std::unique_ptr<net::NetworkPort> real_ = net::MakeSystemNetwork();
+  bool started_ = false;
 };
 
 std::vector<uint8_t> Reply() {
@@ -125,6 +131,7 @@ class RebuildSocketsTest : public ::testing::Test {
   }
   // Starts the listener and waits until it sits in select on the sockets.
   void StartListening() {
+    ASSERT_NE(port_, 0) << "no loopback socket";
     ASSERT_TRUE(service_.OpenWorkingSockets());
     ASSERT_EQ(BoundPort(), port_);
     const int before = net_.selects.load();
@@ -151,6 +158,7 @@ TEST_F(RebuildSocketsTest, TheNewSocketsGetTheDiscoveryPortBackAtOnce) {
 
   // The resumed listener reads the new sockets.
   auto server = net_.Sender();
+  ASSERT_TRUE(server);
   const auto reply = Reply();
   ASSERT_TRUE(server->SendTo(reply, net::Endpoint{net::Ipv4::Loopback(), port_}).ok());
   ASSERT_TRUE(WaitUntil([&] { return service_.Core().Table().Count() == 1; }));
@@ -162,6 +170,7 @@ TEST_F(RebuildSocketsTest, AListenerThatCannotBeWokenIsWaitedForAndThePortStillC
   DiscoverySettings settings = Settings();
   settings.select_timeout = 300ms;
   DiscoveryService service(net_, SystemClock(), InlineMainThread(), IdentityTextCodec(), settings);
+  ASSERT_NE(port_, 0) << "no loopback socket";
   ASSERT_TRUE(service.OpenWorkingSockets());
   net_.refuse_creates = 1;  // the listener's wake-up socket
   const int before = net_.selects.load();
@@ -175,6 +184,7 @@ TEST_F(RebuildSocketsTest, AListenerThatCannotBeWokenIsWaitedForAndThePortStillC
 }
 
 TEST_F(RebuildSocketsTest, AReaderStillHoldingAnOldSocketIsWaitedFor) {
+  ASSERT_NE(port_, 0) << "no loopback socket";
   ASSERT_TRUE(service_.OpenWorkingSockets());
   // Another reader (an info query sending the request) still holds the old
   // set when the rebuild has closed the table; it lets go only then.
