@@ -203,6 +203,12 @@ class WinTcp final : public TcpStream {
   ~WinTcp() override { closesocket(s_); }
   uint64_t Handle() const override { return static_cast<uint64_t>(s_); }
   NetError SetReceiveTimeout(Millis timeout) override { return SetTimeout(s_, timeout); }
+  NetError SetNoDelay(bool on) override {
+    BOOL value = on ? TRUE : FALSE;
+    if (setsockopt(s_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&value), sizeof value) != 0)
+      return LastError();
+    return {};
+  }
   NetError Send(std::span<const uint8_t> bytes) override {
     size_t sent = 0;
     while (sent < bytes.size()) {
@@ -222,6 +228,7 @@ class WinTcp final : public TcpStream {
       r.value = static_cast<size_t>(n);
     return r;
   }
+  void Shutdown() override { shutdown(s_, SD_BOTH); }
   std::optional<Endpoint> PeerEndpoint() const override {
     sockaddr_in sa{};
     int len = sizeof sa;
