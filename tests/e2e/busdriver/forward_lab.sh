@@ -19,36 +19,10 @@ command -v wine >/dev/null || { echo "forward_lab: no Wine: skipped"; exit 77; }
 
 work=$(mktemp -d /tmp/vx-forward-lab.XXXXXX)
 wb=$work/wine-build
-pids=()
-was_up=0
-wine_up=0
-ip netns list 2>/dev/null | grep -qw vxpc1 && was_up=1
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  [ "$wine_up" = 1 ] && VX_WINE_NETNS=vxpc1 "$src/tests/wine/wine-env.sh" stop "$wb" >/dev/null 2>&1 || true
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  [ "$was_up" = 1 ] || "$lab" down >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-rc=0
-"$lab" up >"$work/lab.log" 2>&1 || rc=$?
-if [ "$rc" = 77 ]; then echo "forward_lab: the lab cannot be made here: skipped"; exit 77; fi
-[ "$rc" = 0 ] || { cat "$work/lab.log"; exit 1; }
-
-fail() { echo "forward_lab: FAIL: $*" >&2; for f in "$work"/*.log; do echo "--- $f"; tail -20 "$f"; done >&2; exit 1; }
-pass() { echo "forward_lab: ok: $*"; }
-
-# Waits (up to $2 seconds) until file $1 contains text $3.
-wait_for() {
-  local file=$1 seconds=$2 text=$3 i
-  for ((i = 0; i < seconds * 10; i++)); do
-    grep -qF -- "$text" "$file" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
+test_name=forward_lab
+# shellcheck source=lab_steps.sh
+. "$here/lab_steps.sh"
+lab_up
 
 # One server that only answers requests (no announcements).
 cat >"$work/servers.json" <<'JSON'
@@ -68,8 +42,8 @@ buslist() { ip netns exec vxpc1 env VESSIX_BUS_EMULATOR=127.0.0.1:7600 "$probe" 
 [ -z "$(buslist)" ] || fail "the bus list is not empty before vessix.exe runs: $(buslist)"
 
 mkdir -p "$wb"
+on_exit+=("VX_WINE_NETNS=vxpc1 '$src/tests/wine/wine-env.sh' stop '$wb'")
 VX_WINE_NETNS=vxpc1 "$src/tests/wine/wine-env.sh" start "$wb" >"$work/wine.log" 2>&1 || fail "Wine did not start"
-wine_up=1
 VX_BINARY_DIR="$wb" VESSIX_BUS_EMULATOR=127.0.0.1:7600 "$src/tests/wine/wine-run.sh" "$exe" \
   >"$work/vessix.log" 2>&1 </dev/null &
 pids+=($!)
