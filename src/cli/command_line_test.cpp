@@ -176,7 +176,7 @@ TEST(JsonOutputTest, BytesThatAreNotUtf8BecomeReplacementCharacters) {
   const std::string overlong = JsonLine(Json{{"model", "\xC0\xAF"}});
   EXPECT_THAT(overlong, HasSubstr("\xEF\xBF\xBD"));
   EXPECT_THAT(overlong, Not(HasSubstr("/")));
-  EXPECT_NO_THROW(Json::parse(overlong));
+  EXPECT_TRUE(Json::accept(overlong));
 }
 
 }  // namespace
