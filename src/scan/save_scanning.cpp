@@ -170,8 +170,11 @@ void TSaveScanningThread::KeepPdfPages() {
     const std::string temp = PageFileName(job_.names.temp_base, n, ".bmp");
     if (!files_.Exists(temp)) continue;
     std::string kept = PageFileName(job_.names.base, n, ".bmp");
-    for (int k = 2; k <= kTries && files_.Exists(kept); ++k)
-      kept = PageFileName(job_.names.base, n, "-" + std::to_string(k) + ".bmp");
+    for (int k = 2; k <= kTries && files_.Exists(kept); ++k) {
+      std::string ext = std::to_string(k);  // built in place: "-" + text trips GCC's -Wrestrict at -O3
+      ext.insert(0, 1, '-').append(".bmp");
+      kept = PageFileName(job_.names.base, n, ext);
+    }
     if (files_.Exists(kept)) {
       Fail(n, "cannot keep the page: " + kept + " and the names before it exist");
     } else if (!files_.Read(temp, bytes) || !files_.WriteAll(kept, bytes)) {
