@@ -47,11 +47,11 @@ while read -r name exe seeds; do
   ASAN_OPTIONS=detect_leaks=1 "$exe" -fork="$jobs" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
     -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$out/findings/" \
     "$out/new" "$seeds" >"$out/fuzz.log" 2>&1 || true
-  # The parent's last status line: "#RUNS: cov: C ft: F corp: N exec/s: E ...".
+  # The parent's last status line: "#RUNS: cov: C ft: F corp: N exec/s E ...".
   status=$(grep -E '^#[0-9]+: cov:' "$out/fuzz.log" | tail -n1 || true)
   runs=$(sed -nE 's/^#([0-9]+):.*/\1/p' <<<"$status")
   cov=$(sed -nE 's/.* cov: ([0-9]+).*/\1/p' <<<"$status")
-  rate=$(sed -nE 's/.* exec\/s: ([0-9]+).*/\1/p' <<<"$status")
+  rate=$(sed -nE 's/.* exec\/s:? ([0-9]+).*/\1/p' <<<"$status")
   before=$(find "$seeds" -type f | wc -l)
   "$exe" -merge=1 -rss_limit_mb=2048 "$seeds" "$out/new" >"$out/merge.log" 2>&1 ||
     echo "fuzz-long: $name: merge failed, see $out/merge.log" >&2
