@@ -51,6 +51,9 @@ CLI::Validator DecimalRange(long min, long max) {
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CLI::App root("USB device servers from the command line", "vessix-cli");
   root.require_subcommand(1);
+  // CLI11 reads "/x" as an option on Windows; here it is a path. Subcommands
+  // take the setting over when they are added.
+  root.allow_windows_style_options(false);
   Actions actions;
   for (Registrar registrar : Registrars()) registrar(root, actions);
 
