@@ -14,7 +14,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libjpeg62-turbo-dev libjpeg-turbo-progs nlohmann-json3-dev
   fonts-ipafont-gothic imagemagick qpdf poppler-utils
-  iproute2 procps psmisc python3
+  iproute2 procps psmisc python3 jq
 )
 
 missing=()
