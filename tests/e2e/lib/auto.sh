@@ -5,8 +5,10 @@
 #   vx_auto COMMAND [OPTIONS]            one call of the helper; JSON on stdout, its exit code
 #   vx_json FILTER                       a jq filter over the JSON on stdin (raw output)
 #   vx_wait_window CLASS [TIMEOUT_MS]    waits for a visible top-level window of CLASS
-#   vx_wait_tree CLASS COUNT [TIMEOUT_MS] waits until the window's tree has COUNT items or more
-#   vx_tree_lines CLASS                  the tree's items, one per line, indented by depth
+#   vx_wait_tree CLASS COUNT [TIMEOUT_MS [OPTION...]]
+#                                        waits until the window's tree has COUNT items or more;
+#                                        OPTIONs pick the tree (e.g. --id 120), else the first one
+#   vx_tree_lines CLASS [OPTION...]      the tree's items, one per line, indented by depth
 #   vx_screenshot NAME                   saves RUN_DIR/screenshots/NAME.png; prints the path
 # Exit codes of vx-auto: 0 done, 1 not found / time-out, 2 usage, 3 operation failed.
 # shellcheck shell=bash
@@ -40,11 +42,15 @@ vx_wait_window() {
 }
 
 vx_wait_tree() {
-  vx_auto wait --class "$1" --tree-count "$2" --timeout "${3:-30000}" --interval 200
+  local class=$1 count=$2 timeout=${3:-30000}
+  shift 3 2>/dev/null || shift $#
+  vx_auto wait --class "$class" --tree-count "$count" --timeout "$timeout" --interval 200 "$@"
 }
 
 vx_tree_lines() {
-  vx_auto tree --class "$1" | jq -r '.items[] | ("  " * .depth) + .text'
+  local class=$1
+  shift
+  vx_auto tree --class "$class" "$@" | jq -r '.items[] | ("  " * .depth) + .text'
 }
 
 vx_screenshot() {
