@@ -18,8 +18,14 @@ cd "$root"
 demo="$root/build/demo"
 lab="$root/lab/net/vx-lab.sh"
 native="$root/build/native"
+# One user of the lab at a time: the demo takes the lab lock and its
+# background processes keep it (they inherit the descriptor) until
+# `demo.sh stop`. When this script already runs under `flock` on it, that
+# lock is used instead of waiting for it.
+lab_lock=/tmp/vx-lab.lock
 
-stop() {
+# The demo's own processes; they hold the lab lock (see below) while they run.
+stop_own() {
   if [ -f "$demo/wine/env" ]; then
     VX_WINE_NETNS=vxpc1 "$root/tests/wine/wine-env.sh" stop "$demo" || true
   fi
@@ -27,12 +33,16 @@ stop() {
     [ -f "$p" ] && kill "$(cat "$p")" >/dev/null 2>&1 || true
     rm -f "$p"
   done
-  [ -x "$lab" ] && "$lab" down --kill >/dev/null 2>&1 || true
 }
 
 if [ "${1:-}" = stop ]; then
-  stop
-  echo "demo: stopped"
+  stop_own
+  # The lab goes down only when nobody else (a lab test) is using it.
+  if [ -x "$lab" ] && flock -w 10 "$lab_lock" "$lab" down --kill >/dev/null 2>&1; then
+    echo "demo: stopped"
+  else
+    echo "demo: stopped; the lab stays up (in use, or already down)"
+  fi
   exit 0
 fi
 
@@ -43,7 +53,18 @@ cmake --build --preset native -j"$(nproc)" --target vx-uds vx-busd vessix-cli >/
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$(nproc)" --target vessix vx-auto >/dev/null
 
-stop
+stop_own
+under_lock=0
+for fd in /proc/$$/fd/*; do
+  [ "$(readlink "$fd" 2>/dev/null)" = "$lab_lock" ] && under_lock=1
+done
+if [ "$under_lock" = 0 ]; then
+  exec 9>>"$lab_lock"
+  if ! flock -n 9; then
+    echo "demo: waiting for the lab (another lab test or demo holds $lab_lock)"
+    flock -w 900 9 || { echo "demo: the lab stayed in use for 15 minutes" >&2; exit 1; }
+  fi
+fi
 mkdir -p "$demo"
 "$lab" up >/dev/null
 
@@ -96,4 +117,4 @@ shot=$(vx_screenshot vessix-demo)
 echo "demo: screenshot saved to $shot"
 echo "demo: vessix.exe runs in lab PC vxpc1 on display $DISPLAY (logs in $demo)"
 echo "demo: list what PC 1's driver knows: ip netns exec vxpc1 env VESSIX_BUS_EMULATOR=127.0.0.1:7600 $native/src/cli/vessix-cli servers"
-echo "demo: stop everything with: bash scripts/demo.sh stop"
+echo "demo: stop everything (and free the lab) with: bash scripts/demo.sh stop"
