@@ -186,6 +186,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       o.wait.gone = true;
     } else if (a == "--pretty") {
       o.pretty = true;
+    } else if (a == "--wm-command") {
+      o.wm_command = true;
     } else {
       throw UsageError("unknown option \"" + a + "\"");
     }
@@ -275,6 +277,7 @@ Commands:
 Window:   --class NAME  --title PATTERN  --pid N  --hwnd 0xHEX
 Control:  --id N  --control-class NAME  --text PATTERN  --index K
 Targets:  --command N  --button PATTERN  --node PATTERN...  --item PATTERN...
+          --wm-command (press: post WM_COMMAND to the tool bar's parent, not a click)
 Wait:     --tree-count N  --tree-count-max N  --tree-text PATTERN
           --control-text PATTERN  --enabled|--disabled  --visible|--hidden  --gone
 General:  --timeout MS (default 5000)  --interval MS (default 100)  --pretty

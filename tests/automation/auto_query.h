@@ -85,9 +85,10 @@ struct Options {
   std::optional<std::string> button_text;  // tool bar button text pattern
   std::vector<std::string> path;           // tree item or menu item labels, one pattern per level
   WaitCondition wait;
-  int timeout_ms = 5000;  // how long to wait for a match
-  int interval_ms = 100;  // polling period
-  bool pretty = false;    // indented JSON
+  int timeout_ms = 5000;    // how long to wait for a match
+  int interval_ms = 100;    // polling period
+  bool pretty = false;      // indented JSON
+  bool wm_command = false;  // press: post WM_COMMAND to the tool bar's parent instead of a click
 };
 
 // Parses `vx-auto COMMAND [OPTIONS]` (argv without the program name); throws

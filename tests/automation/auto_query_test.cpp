@@ -67,6 +67,7 @@ TEST(ParseOptions, ReadsEveryKindOfOption) {
   EXPECT_EQ(o.interval_ms, 50);
   EXPECT_EQ(ParseOptions({"control", "--hwnd", "0x1002a", "--id", "-1"}).id, -1);
   EXPECT_EQ(ParseOptions({"windows"}).timeout_ms, 5000);
+  EXPECT_TRUE(ParseOptions({"press", "--class", "X", "--command", "7", "--wm-command"}).wm_command);
   Options w = ParseOptions({"wait", "--class", "TMainFm", "--tree-count", "1", "--id", "7", "--disabled"});
   EXPECT_EQ(w.wait.tree_count_min, 1);
   EXPECT_EQ(w.wait.enabled, false);

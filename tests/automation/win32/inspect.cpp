@@ -37,8 +37,6 @@ bool SendTimed(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* r
   return true;
 }
 
-void Settle(HWND hwnd) { SendTimed(hwnd, WM_NULL, 0, 0); }
-
 std::string WindowText(HWND hwnd) {
   LRESULT length = 0;
   if (!SendTimed(hwnd, WM_GETTEXTLENGTH, 0, 0, &length) || length <= 0) return {};

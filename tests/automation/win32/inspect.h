@@ -115,7 +115,4 @@ std::optional<std::vector<MenuItem>> ReadMenu(HWND window);
 // not answer.
 bool SendTimed(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result = nullptr);
 
-// Lets the target's thread handle what was posted before (a WM_NULL round trip).
-void Settle(HWND hwnd);
-
 }  // namespace vx::automation

@@ -170,16 +170,34 @@ json MenuJson(const std::vector<MenuItem>& items) {
   return list;
 }
 
-void PostClick(HWND target, POINT at, UINT down, UINT up, WPARAM keys, bool twice) {
+// Delivers a message and waits until the target has handled it, at most
+// 1.5 s; false when the handler is still running then (it opened a modal
+// dialog or menu, which is a handled click as well). Sent, not posted: a
+// posted click could still wait in the target's queue when the helper ends.
+bool Deliver(HWND target, UINT message, WPARAM wparam, LPARAM lparam) {
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(target, message, wparam, lparam, SMTO_NORMAL, 1500, &ignored) != 0;
+}
+
+// A click on a control that tracks the mouse itself (tree view): the press
+// is queued as a sent message first and the release posted after it, so the
+// control handles the press first (sent messages come before posted ones)
+// and its tracking loop then finds the release. Waits at most 1.5 s for the
+// press to be handled.
+bool TrackedClick(HWND target, POINT at, UINT down, UINT up, WPARAM keys) {
   LPARAM where = MAKELPARAM(at.x, at.y);
-  PostMessageW(target, WM_MOUSEMOVE, 0, where);
-  PostMessageW(target, down, keys, where);
+  bool done = false;
+  auto handled = [](HWND, UINT, ULONG_PTR data, LRESULT) { *reinterpret_cast<bool*>(data) = true; };
+  if (!SendMessageCallbackW(target, down, keys, where, handled, reinterpret_cast<ULONG_PTR>(&done)))
+    return false;
   PostMessageW(target, up, 0, where);
-  if (twice) {
-    PostMessageW(target, WM_LBUTTONDBLCLK, keys, where);
-    PostMessageW(target, up, 0, where);
+  ULONGLONG deadline = GetTickCount64() + 1500;
+  while (!done && GetTickCount64() < deadline) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;  // the callback runs while this thread looks at its queue
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
-  Settle(target);
+  return done;
 }
 
 POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
@@ -209,6 +227,7 @@ Outcome RunTreeAction(const Options& o) {
     }
     const TreeItem& item = (*items)[*index];
     auto handle = reinterpret_cast<LPARAM>(item.handle);
+    bool handled = true;
     if (o.command == Command::kTreeSelect) {
       LRESULT ok = 0;
       if (!SendTimed(tree, TVM_SELECTITEM, TVGN_CARET, handle, &ok) || !ok) {
@@ -221,13 +240,17 @@ Outcome RunTreeAction(const Options& o) {
         return Failure(kExitFailed, "failed", "the item has no rectangle (hidden under a collapsed node?)");
       POINT at = Centre(*rect);
       if (o.command == Command::kTreeRClick) {
-        PostClick(tree, at, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON, false);
+        handled = TrackedClick(tree, at, WM_RBUTTONDOWN, WM_RBUTTONUP, MK_RBUTTON);
       } else {
-        PostClick(tree, at, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, o.command == Command::kTreeDblClick);
+        handled = TrackedClick(tree, at, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON);
+        if (handled && o.command == Command::kTreeDblClick) {
+          handled = TrackedClick(tree, at, WM_LBUTTONDBLCLK, WM_LBUTTONUP, MK_LBUTTON);
+        }
       }
     }
-    json body = TreeJson(tree, {item});
-    return Outcome{kExitOk, {{"tree", body["tree"]}, {"item", body["items"][0]}}};
+    // The item as listed in the whole tree, so that its path is complete.
+    json body = TreeJson(tree, *items);
+    return Outcome{kExitOk, {{"tree", body["tree"]}, {"item", body["items"][*index]}, {"handled", handled}}};
   });
 }
 
@@ -253,8 +276,17 @@ Outcome RunToolbar(const Options& o, bool press) {
           return Failure(kExitFailed, b.hidden ? "hidden" : "disabled",
                          "tool bar button " + std::to_string(b.command) + " cannot be pressed");
         }
-        PostClick(bar, Centre(b.rect), WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, false);
-        return Outcome{kExitOk, {{"toolbar", WindowJson(Describe(bar))}, {"button", ButtonJson(b)}}};
+        bool handled;
+        if (o.wm_command) {
+          handled = Deliver(GetParent(bar), WM_COMMAND, MAKEWPARAM(b.command, BN_CLICKED),
+                            reinterpret_cast<LPARAM>(bar));
+        } else {
+          LPARAM where = MAKELPARAM(Centre(b.rect).x, Centre(b.rect).y);
+          handled = Deliver(bar, WM_LBUTTONDOWN, MK_LBUTTON, where) && Deliver(bar, WM_LBUTTONUP, 0, where);
+        }
+        return Outcome{
+            kExitOk,
+            {{"toolbar", WindowJson(Describe(bar))}, {"button", ButtonJson(b)}, {"handled", handled}}};
       }
       bars.push_back({{"toolbar", WindowJson(Describe(bar))}, {"buttons", list}});
     }
@@ -288,9 +320,10 @@ Outcome RunMenu(const Options& o, bool choose) {
     const MenuItem& item = (*items)[*index];
     if (item.popup || item.separator) return Failure(kExitFailed, "failed", "the item opens a sub-menu");
     if (!item.enabled) return Failure(kExitFailed, "disabled", "the menu item is disabled");
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
-    Settle(window);
-    return Outcome{kExitOk, {{"window", WindowJson(Describe(window))}, {"item", MenuJson({item})[0]}}};
+    bool handled = Deliver(window, WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
+    return Outcome{
+        kExitOk,
+        {{"window", WindowJson(Describe(window))}, {"item", MenuJson(*items)[*index]}, {"handled", handled}}};
   });
 }
 
@@ -389,8 +422,9 @@ Outcome Run(const Options& o) {
             return Failure(kExitFailed, info.enabled ? "hidden" : "disabled",
                            "the control cannot be clicked");
           }
-          PostMessageW(control, BM_CLICK, 0, 0);
-          Settle(control);
+          json body = WindowJson(info);
+          body["handled"] = Deliver(control, BM_CLICK, 0, 0);
+          return Outcome{kExitOk, body};
         }
         return Outcome{kExitOk, WindowJson(info)};
       });

@@ -328,6 +328,8 @@ TEST_F(VxAutoTest, SelectsAndClicksTreeItemsByPath) {
   Result r = RunHelper(At({"tree-select", "--node", "Remote*", "--node", "MASS STORAGE*"}));
   ASSERT_EQ(r.exit_code, 0) << r.out;
   EXPECT_EQ(r.body["item"]["text"], "MASS STORAGE - Kumo - Pocket Disk");
+  EXPECT_EQ(r.body["item"]["path"],
+            json({"Remote - 10.9.0.5 [Online]", "MASS STORAGE - Kumo - Pocket Disk"}));
   wchar_t text[64] = {};
   TVITEMW item{};
   item.mask = TVIF_TEXT;
@@ -339,6 +341,10 @@ TEST_F(VxAutoTest, SelectsAndClicksTreeItemsByPath) {
 
   r = RunHelper(At({"tree-click", "--node", "Office-1F*", "--node", "PRINTER*"}));
   ASSERT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.body["handled"], true);
+  // Handled before the helper ended: no waiting here.
+  auto clicked = window.received.Notes();
+  EXPECT_NE(std::find(clicked.begin(), clicked.end(), static_cast<UINT>(NM_CLICK)), clicked.end());
   r = RunHelper(At({"tree"}));
   EXPECT_EQ(r.body["items"][1]["selected"], true) << r.out;
   r = RunHelper(At({"tree-dblclick", "--node", "Office-1F*"}));
@@ -391,11 +397,15 @@ TEST_F(VxAutoTest, ListsAndPressesToolBarButtons) {
 
   r = RunHelper(At({"press", "--button", "Connect"}));
   ASSERT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.body["handled"], true);
   EXPECT_TRUE(window.received.HasCommand(kConnect));
+  r = RunHelper(At({"press", "--command", "404", "--wm-command"}));
+  ASSERT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_TRUE(window.received.HasCommand(kToggle));
   r = RunHelper(At({"press", "--command", "402"}));
   EXPECT_EQ(r.exit_code, 3);
   EXPECT_EQ(r.body["error"], "disabled");
-  r = RunHelper(At({"press", "--command", "403"}));
+  r = RunHelper(At({"press", "--command", "403", "--wm-command"}));
   EXPECT_EQ(r.body["error"], "hidden");
   EXPECT_FALSE(window.received.HasCommand(kDisconnect));
   EXPECT_FALSE(window.received.HasCommand(kSecret));
@@ -404,6 +414,7 @@ TEST_F(VxAutoTest, ListsAndPressesToolBarButtons) {
 TEST_F(VxAutoTest, ClicksButtonsButNotDisabledOnes) {
   Result r = RunHelper(At({"click", "--id", "101"}));
   ASSERT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.body["handled"], true);
   EXPECT_TRUE(window.received.HasCommand(kApply));
   r = RunHelper(At({"click", "--text", "Locked"}));
   EXPECT_EQ(r.exit_code, 3);
@@ -428,6 +439,7 @@ TEST_F(VxAutoTest, ReadsAndChoosesMenuItems) {
 
   r = RunHelper(At({"menu-click", "--item", "File", "--item", "Open"}));
   ASSERT_EQ(r.exit_code, 0) << r.out;
+  EXPECT_EQ(r.body["item"]["path"], json({"File", "Open"}));
   EXPECT_TRUE(window.received.HasCommand(kOpen));
   r = RunHelper(At({"menu-click", "--item", "File", "--item", "Exit"}));
   EXPECT_EQ(r.exit_code, 3);
