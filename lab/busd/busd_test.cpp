@@ -16,6 +16,7 @@
 #include "discover.h"
 #include "emulator.h"
 #include "platform/net/network.h"
+#include "platform/testing/fake_clock.h"
 #include "sharing_service.h"
 
 namespace vx {
@@ -23,32 +24,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class ManualClock final : public Clock {
- public:
-  TimePoint Now() const override {
-    std::lock_guard l(m_);
-    return now_;
-  }
-  LocalTime LocalNow() const override { return {}; }
-  int64_t WallSeconds() const override { return 0; }
-  void SleepFor(Duration d) override { Advance(d); }
-  void Advance(Duration d) {
-    std::lock_guard l(m_);
-    now_ += d;
-  }
-
- private:
-  mutable std::mutex m_;
-  TimePoint now_{};
-};
-
-class NoSleep final : public Clock {
- public:
-  TimePoint Now() const override { return {}; }
-  LocalTime LocalNow() const override { return {}; }
-  int64_t WallSeconds() const override { return 0; }
-  void SleepFor(Duration) override {}
-};
+using ::vx::testing::FakeClock;
 
 // Reads events from a master bus on its own thread, like the reader does.
 class Events {
@@ -169,11 +145,11 @@ class BusdTest : public ::testing::Test {
     pc2 = std::make_unique<Pc>("PC2", "127.0.0.12", port);
     ASSERT_TRUE(pc1->master && pc2->master);
   }
-  ManualClock clock;
+  FakeClock clock;
   lab::SharingService service{clock};
   uint16_t port = 0;
   std::unique_ptr<Pc> pc1, pc2;
-  NoSleep no_sleep;
+  FakeClock no_sleep(FakeClock::OnSleep::kStandStill);
 };
 
 TEST_F(BusdTest, BusListFromForwardedRecordsWithLocations) {

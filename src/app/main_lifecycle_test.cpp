@@ -31,7 +31,7 @@ TEST_F(Lifecycle, FormCreateRunsEveryStartStepInOrder) {
                    // the port self-test on a socket set of its own, then the
                    // working sockets and what uses them
                    "PortSelfTest", "OpenWorkingSockets", "StartDiscovery", "StartEventReader"}));
-  EXPECT_EQ(clock_.sleeps, std::vector<Clock::Duration>{100ms});
+  EXPECT_EQ(clock_.SleepList(), std::vector<Clock::Duration>{100ms});
   EXPECT_EQ(view_.interval[MainTimer::Timer_Click], 510);
   EXPECT_FALSE(view_.timer[MainTimer::Timer_MiniWindow]);
   EXPECT_EQ(presenter_->tray_icon(), (TrayIcon{AppIcon::kMain, "Vessix"}));

@@ -12,7 +12,7 @@
 
 #include "app/main_view.h"
 #include "app/startup_services.h"
-#include "platform/clock.h"
+#include "platform/testing/fake_clock.h"
 
 namespace vx::app::testing {
 
@@ -220,14 +220,10 @@ class ScriptedMessages : public MessageBoxes {
   }
 };
 
-// Time stands still; sleeps are counted.
-class FakeClock : public Clock {
+// Time stands still; sleeps are recorded.
+class FakeClock : public ::vx::testing::FakeClock {
  public:
-  std::vector<Duration> sleeps;
-  TimePoint Now() const override { return TimePoint{}; }
-  LocalTime LocalNow() const override { return {}; }
-  int64_t WallSeconds() const override { return 0; }
-  void SleepFor(Duration d) override { sleeps.push_back(d); }
+  FakeClock() : ::vx::testing::FakeClock(OnSleep::kStandStill) {}
 };
 
 }  // namespace vx::app::testing

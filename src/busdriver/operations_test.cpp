@@ -4,6 +4,7 @@
 
 #include "busdriver/testing/fake_driver.h"
 #include "platform/net/network.h"
+#include "platform/testing/fake_clock.h"
 #include "platform/trace.h"
 
 namespace vx::bus {
@@ -14,19 +15,7 @@ using testing::FakeChannel;
 using testing::FakeHandle;
 using Bytes = std::vector<uint8_t>;
 
-// A clock that only records the sleeps asked of it.
-class FakeClock final : public Clock {
- public:
-  TimePoint Now() const override { return TimePoint(slept); }
-  LocalTime LocalNow() const override { return {}; }
-  int64_t WallSeconds() const override { return 0; }
-  void SleepFor(Duration d) override {
-    slept += d;
-    ++sleeps;
-  }
-  Duration slept{0};
-  int sleeps = 0;
-};
+using FakeClock = ::vx::testing::FakeClock;
 
 Bytes OneServerList() {
   BusList l;
@@ -43,13 +32,13 @@ TEST(GetBusList, RetriesOnceAfterStatusZeroThenFails) {
   std::vector<std::string> ips, names, locs;
   EXPECT_EQ(GetBusList(h, clock, &ips, &names, &locs), -1);
   EXPECT_EQ(h.CallsOf(kIoctlGetBusList).size(), 2u);
-  EXPECT_EQ(clock.slept, std::chrono::seconds(2));  // a second after each failed attempt
+  EXPECT_EQ(clock.Slept(), std::chrono::seconds(2));  // a second after each failed attempt
 
   FakeHandle h2;
   FakeClock clock2;
   h2.Script(kIoctlGetBusList, {Answer{false, 31, {}}, Answer{true, 0, OneServerList()}});
   EXPECT_EQ(GetBusList(h2, clock2, &ips, &names, &locs), 2);
-  EXPECT_EQ(clock2.sleeps, 1);
+  EXPECT_EQ(clock2.Sleeps(), 1);
   EXPECT_EQ(ips, (std::vector<std::string>{"10.77.0.21", "10.99.0.21"}));
   EXPECT_EQ(names, (std::vector<std::string>{"UDS-1", "WAN"}));
   EXPECT_EQ(locs, (std::vector<std::string>{"1", "3"}));

@@ -34,24 +34,6 @@ Record ServerReply(const char* model = "MD-LAN01") {
 
 std::vector<uint8_t> Bytes(const Record& r) { return std::vector<uint8_t>(r.begin(), r.end()); }
 
-// A clock whose n-th sleep runs `on_sleep` (a server answering meanwhile).
-class ScriptedClock final : public Clock {
- public:
-  TimePoint Now() const override { return base_.Now(); }
-  LocalTime LocalNow() const override { return base_.LocalNow(); }
-  int64_t WallSeconds() const override { return 0; }
-  void SleepFor(Duration d) override {
-    if (++sleeps == at && on_sleep) on_sleep();
-    base_.Advance(d);
-  }
-  std::atomic<int> sleeps{0};
-  int at = -1;
-  std::function<void()> on_sleep;
-
- private:
-  FakeClock base_;
-};
-
 class InfoQueryTest : public ::testing::Test {
  protected:
   InfoQueryTest() {
@@ -75,7 +57,7 @@ class InfoQueryTest : public ::testing::Test {
   void PutInTable(const Record& r) { ASSERT_NE(d_.Table().TryStore(r, kServer), DiscoveryTable::Put::kBusy); }
 
   FakeNetwork net_;
-  ScriptedClock clock_;
+  FakeClock clock_;
   Discovery d_{net_, clock_, InlineMainThread(), IdentityTextCodec()};
   ServerInfoRequests requests_{d_};
   std::shared_ptr<std::atomic<bool>> pending_ = std::make_shared<std::atomic<bool>>(false);
@@ -126,19 +108,18 @@ TEST_F(InfoQueryTest, AServerThatClosesOrRefusesSendsTheQueryToTheTable) {
 }
 
 TEST_F(InfoQueryTest, TheTableFallbackWaitsForTheServersAnswer) {
-  clock_.at = 5;
-  clock_.on_sleep = [this] { PutInTable(ServerReply("MD-WLAN01N")); };
+  clock_.OnNthSleep(5, [this] { PutInTable(ServerReply("MD-WLAN01N")); });
   Query("0");
   EXPECT_EQ(net_.TcpConnects(), 0u);  // location 0 never uses TCP
   ASSERT_EQ(Delivered().size(), 1u);
   EXPECT_EQ(Delivered()[0].model, "MD-WLAN01N");
-  EXPECT_EQ(clock_.sleeps.load(), 5);
+  EXPECT_EQ(clock_.Sleeps(), 5);
 }
 
 TEST_F(InfoQueryTest, AServerThatNeverAnswersLeavesNoValuesAfterFortyNineLooks) {
   Query("2");
   EXPECT_TRUE(Delivered().empty());
-  EXPECT_EQ(clock_.sleeps.load(), 49);
+  EXPECT_EQ(clock_.Sleeps(), 49);
   EXPECT_FALSE(pending_->load());
 }
 

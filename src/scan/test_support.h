@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
+#include "platform/testing/fake_clock.h"
 #include "scan/bmp.h"
 #include "scan/file_store.h"
 
@@ -70,16 +70,10 @@ inline std::vector<uint8_t> Gradient(int width, int height) {
   });
 }
 
-class FixedClock final : public Clock {
+// A clock fixed at one local time.
+class FixedClock : public ::vx::testing::FakeClock {
  public:
-  explicit FixedClock(LocalTime t) : t_(t) {}
-  TimePoint Now() const override { return {}; }
-  LocalTime LocalNow() const override { return t_; }
-  int64_t WallSeconds() const override { return 0; }
-  void SleepFor(Duration) override {}
-
- private:
-  LocalTime t_;
+  explicit FixedClock(LocalTime t) : ::vx::testing::FakeClock(t, OnSleep::kStandStill) {}
 };
 
 }  // namespace vx::scan::testing

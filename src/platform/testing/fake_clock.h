@@ -12,14 +12,14 @@
 
 namespace vx::testing {
 
-class FakeClock final : public Clock {
+class FakeClock : public Clock {
  public:
   // What a sleep does to the clock's time.
   enum class OnSleep { kAdvance, kStandStill };
 
   FakeClock() = default;
   explicit FakeClock(OnSleep mode) : mode_(mode) {}
-  explicit FakeClock(LocalTime local) : local_(local) {}
+  explicit FakeClock(LocalTime local, OnSleep mode = OnSleep::kAdvance) : mode_(mode), local_(local) {}
 
   TimePoint Now() const override {
     std::lock_guard lock(mutex_);
@@ -31,7 +31,7 @@ class FakeClock final : public Clock {
   }
   int64_t WallSeconds() const override {
     std::lock_guard lock(mutex_);
-    return wall_ + std::chrono::duration_cast<std::chrono::seconds>(now_.time_since_epoch()).count();
+    return wall_;
   }
   void SleepFor(Duration d) override {
     std::function<void()> hook;
