@@ -179,9 +179,9 @@ void TQVTWAIN::XferMech() {
 
 uint16_t TQVTWAIN::Acquire() {
   OpenDataSourceManager();
-  OpenDataSource();
-  // A source that did not open cannot be enabled: report it as a failed
-  // start, which the caller sees as a source that is not enabled.
+  if (manager_open_) OpenDataSource();
+  // A manager or source that did not open cannot enable anything: report a
+  // failed start, which the caller sees as a source that is not enabled.
   if (!source_open_) {
     Destination = TTransferType::xfNative;
     return TWRC_FAILURE;

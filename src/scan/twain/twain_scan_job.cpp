@@ -53,6 +53,10 @@ std::optional<DibInfo> InspectDib(std::span<const uint8_t> dib, std::string* err
   const uint64_t stride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
   const uint64_t needed = header + masks + 4 * colours + stride * static_cast<uint64_t>(height);
   if (needed > dib.size()) return Refuse(error, "picture shorter than its pixels");
+  // The page is written with the size its header gives: it must hold the pixels.
+  const uint32_t size_field = Le32(dib, 20);
+  if (size_field != 0 && size_field < stride * static_cast<uint64_t>(height))
+    return Refuse(error, "picture size field smaller than its pixels");
   return DibInfo{static_cast<int>(width), static_cast<int>(height), bits};
 }
 

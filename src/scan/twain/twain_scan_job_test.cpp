@@ -201,6 +201,10 @@ TEST(InspectDibTest, AcceptsScannerDepthsAndRefusesWhatCannotBeRead) {
   dib = MakeDib(13, 7, 8);
   dib[32] = 0x01, dib[33] = 0x01;  // 257 colours
   EXPECT_FALSE(InspectDib(dib, &why));
+  dib = MakeDib(13, 7, 24);
+  dib[20] = 32, dib[21] = 0;  // a size field that would cut the page short when written
+  EXPECT_FALSE(InspectDib(dib, &why));
+  EXPECT_EQ(why, "picture size field smaller than its pixels");
 }
 
 }  // namespace
