@@ -108,8 +108,9 @@ class LabScanTest : public ::testing::Test {
   struct Token {
     int kind;
   };
-  // Scans with the lab source and returns the job.
-  std::unique_ptr<scan::twain::TwainScanJob> Scan(const std::string& config_text, int dpi = 0) {
+  // Scans with the lab source and returns the job (valid until the next scan).
+  scan::twain::TwainScanJob* Scan(const std::string& config_text, int dpi = 0) {
+    job_.reset();  // before the component it refers to
     twain.reset();
     manager.reset();
     source.reset();
@@ -131,7 +132,8 @@ class LabScanTest : public ::testing::Test {
     options.format = GroupFormat::kBmp;
     options.dpi = dpi;
     options.names = MakeGroupNames(folder / "Picture.bmp", "");
-    auto job = std::make_unique<scan::twain::TwainScanJob>(*twain, LocalFileStore(), options);
+    job_ = std::make_unique<scan::twain::TwainScanJob>(*twain, LocalFileStore(), options);
+    scan::twain::TwainScanJob* job = job_.get();
     if (!job->Start()) return job;
     Token other{0};
     EXPECT_FALSE(messages.Filter(&other));  // not the source's
@@ -150,6 +152,7 @@ class LabScanTest : public ::testing::Test {
   std::unique_ptr<LabSource> source;
   std::unique_ptr<OneSourceManager> manager;
   std::unique_ptr<scan::twain::TQVTWAIN> twain;
+  std::unique_ptr<scan::twain::TwainScanJob> job_;
 };
 
 TEST_F(LabScanTest, ThreePagesAtTheAskedResolution) {
