@@ -32,18 +32,24 @@ mkdir -p "$work/pages"
 pages=("Z:$work/pages/Page.bmp")
 for n in $(seq 2 10); do pages+=("Z:$work/pages/Page_$n.bmp"); done
 
-scan_times=() save_times=()
+scan_times=() save_times=() bmp_times=() list_times=()
 for i in $(seq 1 "$runs"); do
   mkdir -p "$work/out$i"
+  list_times+=("$(seconds "$run" "$cli" scan --list)")
+  bmp_times+=("$(seconds "$run" "$cli" scan --format bmp --dpi 300 --target "Z:$work/out$i/Bmp")")
   scan_times+=("$(seconds "$run" "$cli" scan --format pdf --dpi 300 --target "Z:$work/out$i/Scan.pdf")")
   save_times+=("$(seconds "$run" "$cli" save-pages --format pdf --dpi 300 --target "Z:$work/out$i/Saved.pdf" "${pages[@]}")")
 done
 scan_best=$(best "${scan_times[@]}")
 save_best=$(best "${save_times[@]}")
+bmp_best=$(best "${bmp_times[@]}")
+list_best=$(best "${list_times[@]}")
 printf 'pages: 10 x A4 at 300 dpi, 24 bits (2480 x 3508), %d runs each, best\n' "$runs"
 printf 'scan --format pdf (lab scanner, Wine TWAIN manager): %.2f s  [%s]\n' "$scan_best" "${scan_times[*]}"
 printf 'save-pages --format pdf (same pages from BMP files): %.2f s  [%s]\n' "$save_best" "${save_times[*]}"
 printf 'ratio scan / save-pages: %.2f\n' "$(echo "$scan_best / $save_best" | bc -l)"
+printf 'scan --format bmp (transfer and page files only): %.2f s  [%s]\n' "$bmp_best" "${bmp_times[*]}"
+printf 'scan --list (program and manager start, sources probed): %.2f s  [%s]\n' "$list_best" "${list_times[*]}"
 qpdf --check "$work/out1/Scan.pdf" >/dev/null && cmp -s <(pdfimages -list "$work/out1/Scan.pdf" | tail -n +3 | awk '{print $4, $5, $6}') \
   <(pdfimages -list "$work/out1/Saved.pdf" | tail -n +3 | awk '{print $4, $5, $6}') &&
   echo "both PDFs pass qpdf and hold the same ten 2480 x 3508 pictures" || { echo "PDFs differ" >&2; exit 1; }

@@ -151,17 +151,24 @@ void DrawPage(const LabScannerConfig& config, int n, int x_dpi, int y_dpi, uint8
             photo_y1 = photo_y0 + (photo_x1 - photo_x0) * 3 / 4;
   const int mark = std::max(2, x_dpi / 10);
 
-  std::vector<uint8_t> rgb(static_cast<size_t>(w) * 3);
-  std::vector<std::pair<int, int>> words;
+  // Paper with a little grain: one strip of grain, read from a different
+  // place for each row, keeps the drawing cheap next to the transfer.
+  constexpr int kGrainSpan = 4096;
+  std::vector<uint8_t> paper(static_cast<size_t>(w + kGrainSpan) * 3);
   Lcg grain{static_cast<uint32_t>(n) * 7919u + 17u};
+  for (size_t i = 0; i < paper.size(); i += 3) {
+    const int g = static_cast<int>(grain.Next() >> 29) - 3;
+    paper[i] = static_cast<uint8_t>(236 + g);  // blue, green, red as a DIB holds them
+    paper[i + 1] = static_cast<uint8_t>(243 + g);
+    paper[i + 2] = static_cast<uint8_t>(245 + g);
+  }
+  std::vector<uint8_t> line_buffer(static_cast<size_t>(w) * 3);
   for (int y = 0; y < h; ++y) {
-    // Paper with a little grain.
-    for (int x = 0; x < w; ++x) {
-      const int g = static_cast<int>(grain.Next() >> 29) - 3;
-      rgb[3 * x] = static_cast<uint8_t>(245 + g);
-      rgb[3 * x + 1] = static_cast<uint8_t>(243 + g);
-      rgb[3 * x + 2] = static_cast<uint8_t>(236 + g);
-    }
+    uint8_t* row = pixels + stride * static_cast<size_t>(h - 1 - y);
+    // A 24-bit page is drawn in place; other depths from a line of BGR.
+    uint8_t* bgr = bits == 24 ? row : line_buffer.data();
+    const size_t shift = static_cast<size_t>(grain.Next() >> 20) % kGrainSpan;
+    std::memcpy(bgr, paper.data() + 3 * shift, static_cast<size_t>(w) * 3);
     const bool in_photo_rows = y >= photo_y0 && y < photo_y1;
     if (y >= margin_y && y < h - margin_y && (y - margin_y) % line_h < bar_h) {
       // The words of this line, the same for every row of it.
@@ -170,7 +177,8 @@ void DrawPage(const LabScannerConfig& config, int n, int x_dpi, int y_dpi, uint8
           in_photo_rows || (y >= photo_y0 - line_h && y < photo_y1) ? photo_x0 - x_dpi / 10 : w - margin_x;
       for (int x = margin_x; x < right;) {
         const int len = static_cast<int>(line.Next() >> 24) % (x_dpi / 2 + 1) + x_dpi / 20 + 1;
-        for (int i = x; i < std::min(x + len, right); ++i) rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = 40;
+        const int end = std::min(x + len, right);
+        if (end > x) std::memset(bgr + 3 * x, 40, static_cast<size_t>(end - x) * 3);
         x += len + std::max(1, x_dpi / 16);
       }
     }
@@ -178,32 +186,26 @@ void DrawPage(const LabScannerConfig& config, int n, int x_dpi, int y_dpi, uint8
       for (int x = photo_x0; x < photo_x1; ++x) {
         const int fx = (x - photo_x0) * 255 / std::max(1, photo_x1 - photo_x0);
         const int fy = (y - photo_y0) * 255 / std::max(1, photo_y1 - photo_y0);
-        rgb[3 * x] = static_cast<uint8_t>(fx);
-        rgb[3 * x + 1] = static_cast<uint8_t>(fy);
-        rgb[3 * x + 2] = static_cast<uint8_t>((fx + fy) / 2 ^ 0x80);
+        bgr[3 * x] = static_cast<uint8_t>((fx + fy) / 2 ^ 0x80);
+        bgr[3 * x + 1] = static_cast<uint8_t>(fy);
+        bgr[3 * x + 2] = static_cast<uint8_t>(fx);
       }
     }
     if (y >= mark && y < 2 * mark) {
       for (int k = 0; k <= n && (2 * k + 2) * mark < w; ++k)
-        for (int x = (2 * k + 1) * mark; x < (2 * k + 2) * mark; ++x)
-          rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = 0;
+        std::memset(bgr + 3 * (2 * k + 1) * mark, 0, static_cast<size_t>(mark) * 3);
     }
 
-    uint8_t* row = pixels + stride * static_cast<size_t>(h - 1 - y);
+    auto grey = [&](int x) { return (bgr[3 * x + 2] * 3 + bgr[3 * x + 1] * 6 + bgr[3 * x]) / 10; };
     if (bits == 24) {
-      for (int x = 0; x < w; ++x) {  // BGR
-        row[3 * x] = rgb[3 * x + 2];
-        row[3 * x + 1] = rgb[3 * x + 1];
-        row[3 * x + 2] = rgb[3 * x];
-      }
+      std::memset(row + 3 * static_cast<size_t>(w), 0, stride - 3 * static_cast<size_t>(w));  // padding
     } else if (bits == 8) {
-      for (int x = 0; x < w; ++x)
-        row[x] = static_cast<uint8_t>((rgb[3 * x] * 3 + rgb[3 * x + 1] * 6 + rgb[3 * x + 2]) / 10);
+      for (int x = 0; x < w; ++x) row[x] = static_cast<uint8_t>(grey(x));
+      std::memset(row + w, 0, stride - static_cast<size_t>(w));
     } else {
       std::memset(row, 0, stride);
       for (int x = 0; x < w; ++x)
-        if (rgb[3 * x] * 3 + rgb[3 * x + 1] * 6 + rgb[3 * x + 2] >= 1280)
-          row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        if (grey(x) >= 128) row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
     }
   }
 }
