@@ -23,7 +23,7 @@ cp "$build/lab/twain/vx-lab-scanner.ds" "$sane"
 printf 'pages = 10\nsize = 210x297\nbits = 24\nresolutions = 150,300\ndpi = 150\n' >"$work/a4.conf"
 export VX_BINARY_DIR="$build" VX_LAB_SCANNER_CONFIG="Z:$work/a4.conf"
 
-seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); echo "$t1 - $t0" | bc; }
+seconds() { local t0 t1; t0=$(date +%s.%N); "$@" >/dev/null; t1=$(date +%s.%N); awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }'; }
 best() { printf '%s\n' "$@" | sort -g | head -n1; }
 
 # The scanner's pages as BMP files, for save-pages.
@@ -47,7 +47,7 @@ list_best=$(best "${list_times[@]}")
 printf 'pages: 10 x A4 at 300 dpi, 24 bits (2480 x 3508), %d runs each, best\n' "$runs"
 printf 'scan --format pdf (lab scanner, Wine TWAIN manager): %.2f s  [%s]\n' "$scan_best" "${scan_times[*]}"
 printf 'save-pages --format pdf (same pages from BMP files): %.2f s  [%s]\n' "$save_best" "${save_times[*]}"
-printf 'ratio scan / save-pages: %.2f\n' "$(echo "$scan_best / $save_best" | bc -l)"
+printf 'ratio scan / save-pages: %.2f\n' "$(awk -v a="$scan_best" -v b="$save_best" 'BEGIN { print a / b }')"
 printf 'scan --format bmp (transfer and page files only): %.2f s  [%s]\n' "$bmp_best" "${bmp_times[*]}"
 printf 'scan --list (program and manager start, sources probed): %.2f s  [%s]\n' "$list_best" "${list_times[*]}"
 qpdf --check "$work/out1/Scan.pdf" >/dev/null && cmp -s <(pdfimages -list "$work/out1/Scan.pdf" | tail -n +3 | awk '{print $4, $5, $6}') \
