@@ -6,7 +6,7 @@
 // resolution or a page could not be saved (what was saved stays), 2 for usage.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,68 +26,28 @@ namespace {
 using namespace vx::scan;
 using namespace vx::scan::twain;
 
-constexpr char kUsage[] =
-    "scan [--source NAME] [--dpi N] [--pages N] [--timeout SECONDS] --format bmp|jpg|pdf --target PATH | "
-    "scan --list";
-
-int UsageError(const std::string& why) {
-  std::fprintf(stderr, "vessix-cli scan: %s\nusage: vessix-cli %s\n", why.c_str(), kUsage);
-  return 2;
-}
+struct Options {
+  bool list = false;
+  std::string source, target, format_text;
+  long dpi = 0, pages = 0, timeout = 120;
+};
 
 int Fail(const std::string& why) {
   std::fprintf(stderr, "vessix-cli scan: %s\n", why.c_str());
   return 1;
 }
 
-bool ParseNumber(const std::string& text, long low, long high, long& out) {
-  char* end = nullptr;
-  out = std::strtol(text.c_str(), &end, 10);
-  return !text.empty() && *end == '\0' && out >= low && out <= high;
-}
-
-struct Options {
-  bool list = false;
-  std::string source, target;
+int Scan(const Options& o) {
   std::optional<GroupFormat> format;
-  long dpi = 0, pages = 0, timeout = 120;
-};
-
-// Returns an exit code for a usage error, or -1.
-int ParseOptions(const std::vector<std::string>& args, Options& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--list") {
-      o.list = true;
-      continue;
-    }
-    if (a != "--source" && a != "--dpi" && a != "--pages" && a != "--timeout" && a != "--format" &&
-        a != "--target")
-      return UsageError("unknown argument " + a);
-    if (i + 1 >= args.size()) return UsageError(a + " needs a value");
-    const std::string& v = args[++i];
-    if (a == "--source") o.source = v;
-    if (a == "--target") o.target = v;
-    if (a == "--format" && !(o.format = ParseGroupFormat(v))) return UsageError("unknown format " + v);
-    if (a == "--dpi" && !ParseNumber(v, 1, 32767, o.dpi))
-      return UsageError("--dpi needs a number from 1 to 32767");
-    if (a == "--pages" && !ParseNumber(v, 1, 100000, o.pages))
-      return UsageError("--pages needs a number above 0");
-    if (a == "--timeout" && !ParseNumber(v, 1, 86400, o.timeout))
-      return UsageError("--timeout needs a number of seconds");
+  if (!o.list) {
+    if (o.format_text.empty() || o.target.empty())
+      throw UsageError("scan needs --format and --target, or --list");
+    format = ParseGroupFormat(o.format_text);
+    const PathParts parts = SplitPath(o.target);
+    if (parts.name.empty()) throw UsageError("--target needs a file name");
+    if (!parts.extension.empty() && ParseGroupFormat(parts.extension.substr(1)) != format)
+      throw UsageError("the target's extension does not match --format");
   }
-  if (o.list) return -1;
-  if (!o.format || o.target.empty()) return UsageError("missing --format or --target");
-  const PathParts parts = SplitPath(o.target);
-  if (parts.name.empty()) return UsageError("--target needs a file name");
-  if (!parts.extension.empty() && ParseGroupFormat(parts.extension.substr(1)) != o.format)
-    return UsageError("the target's extension does not match --format");
-  return -1;
-}
-
-int Scan(const std::vector<std::string>& args) {
-  Options o;
-  if (int usage = ParseOptions(args, o); usage >= 0) return usage;
 
   ApplicationMessages& messages = TheApplicationMessages();
   auto loop = MakeSystemMessageLoop(messages);
@@ -124,19 +84,19 @@ int Scan(const std::vector<std::string>& args) {
   // The Scan button's choice of a free group name.
   FileStore& files = LocalFileStore();
   const PathParts parts = SplitPath(o.target);
-  const TargetChoice choice = ChooseTargetFileName(files, parts.folder, parts.name, *o.format);
-  if (choice.status == TargetChoice::kTooLong) return UsageError("target name too long: " + choice.target);
+  const TargetChoice choice = ChooseTargetFileName(files, parts.folder, parts.name, *format);
+  if (choice.status == TargetChoice::kTooLong) throw UsageError("target name too long: " + choice.target);
   if (choice.status == TargetChoice::kStopped) return Fail("no free name for " + o.target);
   ScanTempArea temp(files);
   std::string temp_base;
-  if (*o.format == GroupFormat::kPdf) {
+  if (*format == GroupFormat::kPdf) {
     auto base = temp.TempBase();
     if (!base) return Fail("cannot make a folder for temporary files");
     temp_base = *base;
   }
 
   ScanJobOptions options;
-  options.format = *o.format;
+  options.format = *format;
   options.names = MakeGroupNames(choice.target, temp_base);
   options.dpi = static_cast<int>(o.dpi);
   options.max_pages = static_cast<int>(o.pages);
@@ -162,7 +122,7 @@ int Scan(const std::vector<std::string>& args) {
     TSaveScanningThread thread(job.MakeSaveJob(), files, SystemClock(), InlineMainThread(), nullptr);
     thread.Start();
     thread.Wait();
-    if (*o.format == GroupFormat::kPdf) temp.DeletePages(job.Pages());
+    if (*format == GroupFormat::kPdf) temp.DeletePages(job.Pages());
     for (const std::string& file : thread.Outcome().files) std::printf("%s\n", file.c_str());
     for (const std::string& failure : thread.Outcome().failures)
       std::fprintf(stderr, "vessix-cli scan: %s\n", failure.c_str());
@@ -173,7 +133,34 @@ int Scan(const std::vector<std::string>& args) {
   return job.Failed() || timed_out || save_failed || job.Pages() == 0 ? 1 : 0;
 }
 
-CommandRegistration reg("scan", kUsage, &Scan);
+void Register(CLI::App& root, Actions& actions) {
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = root.add_subcommand(
+      "scan",
+      "scan pages from a TWAIN source and save them as a group; print one line per page and the files");
+  CLI::Option* list = cmd->add_flag("--list", o->list, "print the TWAIN sources, one per line");
+  auto without_list = [&](CLI::Option* option) { return option->excludes(list); };
+  without_list(
+      cmd->add_option("--source", o->source, "the source's name as --list prints it (default: the first)"));
+  without_list(cmd->add_option("--format", o->format_text, "the group's format: bmp, jpg or pdf")
+                   ->check(CLI::Validator(
+                       [](std::string& text) {
+                         return ParseGroupFormat(text) ? std::string() : "unknown format " + text;
+                       },
+                       "bmp|jpg|pdf")));
+  without_list(cmd->add_option("--target", o->target,
+                               "the group's first file; a free name is chosen as the Scan button does"));
+  without_list(cmd->add_option("--dpi", o->dpi, "the resolution to scan at (default: the source's own)")
+                   ->transform(DecimalRange(1, 32767)));
+  without_list(cmd->add_option("--pages", o->pages, "at most this many pages (default: all the source gives)")
+                   ->transform(DecimalRange(1, 100000)));
+  without_list(
+      cmd->add_option("--timeout", o->timeout, "seconds to wait for the end of the batch (default 120)")
+          ->transform(DecimalRange(1, 86400)));
+  actions.Bind(cmd, [o] { return Scan(*o); });
+}
+
+CommandRegistration reg(&Register);
 
 }  // namespace
 }  // namespace vx::cli
