@@ -60,7 +60,7 @@ TEST(CommandLineTest, HelpListsEveryCommandAndExitsZero) {
   for (const auto& args : {std::vector<std::string>{"help"}, std::vector<std::string>{"--help"}}) {
     const Result r = RunCli(args);
     EXPECT_EQ(r.code, 0);
-    for (const char* name : {"discover", "servers", "save-pages", "verb-sample"})
+    for (const char* name : {"discover", "servers", "save-pages", "scan", "verb-sample"})
       EXPECT_THAT(r.out, HasSubstr(name)) << args[0];
   }
 }
@@ -82,6 +82,7 @@ TEST(CommandLineTest, EveryCommandHasItsOwnHelp) {
   const std::vector<std::pair<std::string, std::string>> commands = {{"discover", "--seconds"},
                                                                      {"servers", "--json"},
                                                                      {"save-pages", "--target"},
+                                                                     {"scan", "--source"},
                                                                      {"verb-sample", "misuse"}};
   for (const auto& [name, option] : commands) {
     for (const auto& args :
@@ -113,6 +114,12 @@ TEST(CommandLineTest, BadOptionsAreUsageErrorsBeforeAnythingRuns) {
       {"save-pages", "--format", "pdf", "--dpi", "0", "--target", "x.pdf", "p.bmp"},
       {"save-pages", "--format", "pdf", "--dpi", "65536", "--target", "x.pdf", "p.bmp"},
       {"save-pages", "--format", "pdf", "--dpi", "300", "--target", "x.pdf"},
+      {"scan", "--format", "gif", "--target", "x.gif"},
+      {"scan", "--format", "pdf", "--dpi", "0", "--target", "x.pdf"},
+      {"scan", "--format", "pdf", "--pages", "-2", "--target", "x.pdf"},
+      {"scan", "--list", "--format", "pdf"},
+      {"scan", "--format", "pdf"},  // refused by the command before it opens anything
+      {"scan", "--format", "pdf", "--target", "x.jpg"},
       {"verb-sample"},
       {"verb-sample", "get"},
       {"verb-sample", "put", "k"},
