@@ -154,6 +154,32 @@ Frame EncodeReply(const Mac& server, int32_t opcode, int32_t direction, int32_t 
 
 // --- records ---------------------------------------------------------------
 
+std::span<const ProtocolField> ProtocolFields() {
+  static constexpr ProtocolField kFields[] = {
+      {"IppOn", proto::IppOn, 1},
+      {"InternetOn", proto::InternetOn, 1},
+      {"FtpOn", proto::FtpOn, 1},
+      {"SaneOn", proto::SaneOn, 1},
+      {"FtpPassiveOn", proto::FtpPassiveOn, 1},
+      {"LprOn", proto::LprOn, 1},
+      {"RawOn", proto::RawOn, 1},
+      {"SmbOn", proto::SmbOn, 1},
+      {"FtpMaxSessionOn", proto::FtpMaxSessionOn, 1},
+      {"FtpAuthOn", proto::FtpAuthOn, 1},
+      {"RawPort1", proto::RawPort1, 4},
+      {"RawPort2", proto::RawPort2, 4},
+      {"FtpPort", proto::FtpPort, 4},
+      {"SanePort", proto::SanePort, 4},
+      {"FtpMaxSessions", proto::FtpMaxSessions, 4},
+      {"InternetOn2", proto::InternetOn2, 1},
+      {"FileAuthOn", proto::FileAuthOn, 1},
+      {"FtpAnonymousOn", proto::FtpAnonymousOn, 1},
+      {"UpnpOn", proto::UpnpOn, 1},
+      {"StorageMode", proto::StorageMode, 1},
+  };
+  return kFields;
+}
+
 int32_t ProtocolConfig::Int(size_t offset) const { return ReadI32(bytes, offset); }
 void ProtocolConfig::SetInt(size_t offset, int32_t value) { WriteI32(bytes, offset, value); }
 

@@ -131,6 +131,15 @@ inline constexpr size_t IppOn = 0, InternetOn = 1, FtpOn = 2, SaneOn = 3, FtpPas
                         FileAuthOn = 33, FtpAnonymousOn = 40, UpnpOn = 48, StorageMode = 52;
 }
 
+// The named fields of `ProtocolConfig` in record order: flags are one
+// byte wide, numbers four.
+struct ProtocolField {
+  const char* name;
+  size_t offset;
+  size_t width;
+};
+std::span<const ProtocolField> ProtocolFields();
+
 struct PrinterPortInfo {
   std::string Port1QueueName;  // empty = no printer
   std::string Port2QueueName;
