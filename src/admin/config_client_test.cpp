@@ -424,6 +424,17 @@ TEST_F(ConfigClientTest, LoginSendsNameAndPasswordButNeverTracesThem) {
   for (const auto& line : trace.Lines()) EXPECT_EQ(std::string::npos, line.find("s3cret")) << line;
 }
 
+TEST(LocationOf, LocalOnlyOnTheSubnetOfAnAdapterWithAnAddress) {
+  net::AdapterList list;
+  list.adapters.push_back(net::AdapterInfo{6, {2, 0, 0, 0, 0, 1}, "10.77.0.11", "eth0", "255.255.255.0"});
+  list.adapters.push_back(net::AdapterInfo{6, {2, 0, 0, 0, 0, 2}, "0.0.0.0", "eth1", "0.0.0.0"});
+  list.adapters.push_back(net::AdapterInfo{6, {2, 0, 0, 0, 0, 3}, "192.168.5.9", "eth2", "255.255.0.0"});
+  EXPECT_EQ(1, LocationOf(*net::Ipv4::Parse("10.77.0.21"), list));
+  EXPECT_EQ(0, LocationOf(*net::Ipv4::Parse("10.88.0.21"), list));
+  EXPECT_EQ(1, LocationOf(*net::Ipv4::Parse("192.168.77.1"), list));
+  EXPECT_EQ(0, LocationOf(*net::Ipv4::Parse("0.0.0.1"), list));
+}
+
 TEST(WinsockErrorName, KnownCodesAndEmptyOtherwise) {
   EXPECT_EQ("WSAETIMEDOUT", WinsockErrorName(10060));
   EXPECT_EQ("WSAECONNRESET", WinsockErrorName(10054));

@@ -50,6 +50,19 @@ std::string WinsockErrorName(int code) {
   }
 }
 
+int LocationOf(const net::Ipv4& server, const net::AdapterList& adapters) {
+  for (const auto& a : adapters.adapters) {
+    auto ip = net::Ipv4::Parse(a.ip);
+    auto mask = net::Ipv4::Parse(a.mask);
+    if (!ip || !mask || ip->IsZero() || mask->IsZero()) continue;
+    bool same = true;
+    for (size_t i = 0; i < 4; ++i)
+      same = same && (ip->bytes[i] & mask->bytes[i]) == (server.bytes[i] & mask->bytes[i]);
+    if (same) return 1;
+  }
+  return 0;
+}
+
 ConnectOutcome OpenConfigConnection(net::NetworkPort& net, bool library_started, const net::Ipv4& server,
                                     const ConfigSettings& settings, Millis connect_timeout) {
   ConnectOutcome out;

@@ -73,6 +73,11 @@ struct ConfigTarget {
   size_t adapter_index = 0;     // `AdapterIndex`
 };
 
+// The location of a server for the transport selection: 1 (local, may be
+// configured over TCP) when `server` lies on the subnet of one of the
+// adapters' addresses, else 0 (another subnet).
+int LocationOf(const net::Ipv4& server, const net::AdapterList& adapters);
+
 class ConfigTransport {
  public:
   ConfigTransport(net::NetworkPort& net, std::vector<AdapterSocket> adapters, MainThread& main_thread,
