@@ -87,6 +87,7 @@ ConfigService::State ConfigService::FromJson(const SimServer& s, const nlohmann:
   st.general.Workgroup = Text(o, "workgroup", "WORKGROUP");
   st.general.Description = Text(o, "description", "");
   st.general.Codepage = Int(o, "codepage", 0);
+  st.general.ExtendedWrite = 0;
 
   st.tcpip.IpAddress = ip;
   st.tcpip.SubnetMask = MaskOf(prefix);
