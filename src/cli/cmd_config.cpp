@@ -165,16 +165,24 @@ void PrintRecord(const Fields& fields, bool json) {
     std::string line = "{";
     for (const auto& [key, v] : fields) {
       if (line.size() > 1) line += ",";
-      line += JsonString(key) + ":";
+      line += JsonString(key);
+      line += ':';
       if (auto* n = std::get_if<int64_t>(&v))
         line += std::to_string(*n);
       else if (auto* s = std::get_if<std::string>(&v))
         line += JsonString(*s);
       else {
         std::string list;
-        for (const auto& item : std::get<std::vector<std::string>>(v))
-          list += (list.empty() ? "" : ",") + JsonString(item);
-        line += "[" + list + "]";
+        // Appended piece by piece: a concatenation here trips GCC 12's
+        // -Werror=restrict false positive at -O3.
+        line += '[';
+        bool first = true;
+        for (const auto& item : std::get<std::vector<std::string>>(v)) {
+          if (!first) line += ',';
+          first = false;
+          line += JsonString(item);
+        }
+        line += ']';
       }
     }
     std::printf("%s}\n", line.c_str());
@@ -187,7 +195,10 @@ void PrintRecord(const Fields& fields, bool json) {
     else if (auto* s = std::get_if<std::string>(&v))
       text = *s;
     else
-      for (const auto& item : std::get<std::vector<std::string>>(v)) text += (text.empty() ? "" : " ") + item;
+      for (const auto& item : std::get<std::vector<std::string>>(v)) {
+        if (!text.empty()) text += ' ';
+        text += item;
+      }
     std::printf("%s: %s\n", key.c_str(), text.c_str());
   }
 }
