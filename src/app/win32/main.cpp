@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "app/main_network_status.h"
 #include "app/main_presenter.h"
 #include "app/process_entry.h"
 #include "app/settings_store.h"
 #include "app/win32/main_form.h"
 #include "app/win32/program_services.h"
 #include "app/win32/single_instance_win32.h"
+#include "app/win32/wait_close_form.h"
 #include "discovery/network_status.h"
 #include "platform/clock.h"
 #include "platform/registry/win32/registry_win32.h"
@@ -90,13 +92,17 @@ int Run() {
     return 1;
   }
   const bool japanese = entry.titles.japanese();
+  // The listener's network steps reach the window and the presenter's tray
+  // state through MainNetworkStatus, bound once the presenter exists.
+  MainNetworkStatus status_view(form);
   discovery::NetworkStatusPresenter network_status(
-      form, [japanese] { return japanese; }, [title] { return title; });
+      status_view, [japanese] { return japanese; }, [title] { return title; });
   ProgramServices services(main_thread, network_status, [&form] { form.tree().Clear(); });
   HWND message_owner = form.hwnd();
   Win32MessageBoxes messages(&message_owner);
-  MainPresenter presenter({form, messages, services, settings, SystemClock()}, entry.titles, args);
+  MainPresenter presenter({form, messages, services.Facets(), settings, SystemClock()}, entry.titles, args);
   form.BindPresenter(&presenter);
+  status_view.BindPresenter(&presenter);
   presenter.Construct();
   if (std::optional<int> end = presenter.FormCreate()) {
     instance.Release();
@@ -104,13 +110,25 @@ int Run() {
   }
   form.AttachMenus();
 
-  std::vector<std::unique_ptr<winui::Dialog>> shells;
+  // A window with behaviour has a class of its own; the others are shells
+  // until their subsystems give them one.
+  std::vector<std::unique_ptr<winui::Dialog>> windows;
   for (size_t k = 1; k < kWindowCreationOrder.size(); ++k) {
-    auto dialog = std::make_unique<winui::Dialog>(std::string(kWindowCreationOrder[k]));
-    if (!dialog->Create(form.hwnd()))
+    std::unique_ptr<winui::Dialog> dialog;
+    WaitCloseForm* wait_window = nullptr;
+    if (kWindowCreationOrder[k] == "TWaitCloseFm") {
+      auto wait = std::make_unique<WaitCloseForm>();
+      wait_window = wait.get();
+      dialog = std::move(wait);
+    } else {
+      dialog = std::make_unique<winui::Dialog>(std::string(kWindowCreationOrder[k]));
+    }
+    if (!dialog->Create(form.hwnd())) {
       TraceLine("Create window failed : " + std::string(kWindowCreationOrder[k]));
-    if (kWindowCreationOrder[k] == "TWaitCloseFm") form.SetWaitWindow(dialog->hwnd());
-    shells.push_back(std::move(dialog));
+    } else if (wait_window) {
+      form.SetWaitWindow(wait_window);
+    }
+    windows.push_back(std::move(dialog));
   }
 
   form.ShowApplicationWindow();
