@@ -28,7 +28,8 @@ void Engine::ServeConfigUdp(std::span<const uint8_t> frame, const net::Endpoint&
 }
 
 bool Engine::ServeConfigTcp(Live& l, int fd, std::span<const uint8_t> frame) {
-  if (!ConfigService::AddressedTo(frame, l.s)) return true;  // not for this server: no answer
+  // A frame for another server makes no sense here: the connection is closed.
+  if (!ConfigService::AddressedTo(frame, l.s)) return false;
   ConfigAction a = config_service_.Handle(l.s, frame, std::chrono::steady_clock::now());
   bool ok = true;
   if (a.reply)

@@ -307,8 +307,12 @@ void Engine::ReadUdp() {
       }
     }
     const std::span<const uint8_t> bytes(buffer, std::min(static_cast<size_t>(n), sizeof buffer));
-    if (static_cast<size_t>(n) <= sizeof buffer && !discovery::DecodeDiscoveryRequest(bytes) &&
-        ConfigService::FrameSize(bytes)) {
+    // Datagrams led by the discovery request's text are discovery requests
+    // (valid or not); anything else of a header's size is a configuration frame.
+    const bool discovery_text =
+        bytes.size() >= discovery::kRequestMagic.size() &&
+        std::equal(discovery::kRequestMagic.begin(), discovery::kRequestMagic.end(), bytes.begin());
+    if (static_cast<size_t>(n) <= sizeof buffer && !discovery_text && ConfigService::FrameSize(bytes)) {
       ServeConfigUdp(bytes, net::Endpoint{from, ntohs(src.sin_port)});
       continue;
     }
