@@ -134,6 +134,9 @@ int Run() {
   form.ShowApplicationWindow();
   form.ShowMainWindow();
   int code = winui::RunMessageLoop();
+  // No more hand-overs: a worker still running ends instead of waiting for a
+  // main thread that no longer pumps.
+  main_thread.Close();
   instance.Release();
   return code;
 }
