@@ -69,10 +69,9 @@ void ExpectHandWrittenValues(const ServerInfo& info) {
 class ProtocolBytes : public ::testing::Test {
  protected:
   DatagramResult Process(const Bytes& datagram, const std::string& source) {
-    return ProcessDatagram(datagram, *net::Ipv4::Parse(source), table_, lock_);
+    return ProcessDatagram(datagram, *net::Ipv4::Parse(source), table_);
   }
   DiscoveryTable table_;
-  std::timed_mutex lock_;
 };
 
 TEST_F(ProtocolBytes, ReplyFieldsAreReadAtTheirOffsets) {
