@@ -13,13 +13,14 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
-#include <variant>
 #include <vector>
 
 #include "admin/config_client.h"
 #include "cli/command.h"
+#include "cli/json_output.h"
 #include "discovery/discovery_service.h"
 #include "discovery/server_info.h"
 #include "platform/net/network.h"
@@ -30,20 +31,10 @@ namespace {
 
 using namespace vx::admin;
 
-constexpr const char* kUsage =
-    "usage: vessix-cli config <server> <verb> [options]\n"
-    "  <server>  MAC address (AA:BB:CC:DD:EE:FF) or IPv4 address of a server on the local networks\n"
-    "  verbs:    get general|tcpip|tcpip-status|protocols|printers|wireless [--json]\n"
-    "            login --user U --password P\n"
-    "            set-admin --user U --password P\n"
-    "            set general --name NAME\n"
-    "            set tcpip --dhcp | --static IP MASK GATEWAY\n"
-    "            restart | factory-default | firmware FILE.bin\n"
-    "  options:  --transport udp|tcp|auto (default auto)  --seconds N (discovery wait, default 5)\n"
-    "            --verbose (the protocol's log lines on stderr)\n";
-
 struct Options {
-  std::vector<std::string> words;  // server, verb, verb arguments
+  std::string server;  // MAC or IPv4 text
+  std::string verb;    // get, login, set-admin, set, restart, factory-default, firmware
+  std::string what;    // the record of get and set, the file of firmware
   std::string transport = "auto";
   bool json = false;
   bool verbose = false;
@@ -53,64 +44,19 @@ struct Options {
   std::vector<std::string> static_ip;  // IP MASK GATEWAY
 };
 
-struct Usage {
-  std::string message;
-};
-
 // --- arguments -----------------------------------------------------------------
-
-Options Parse(const std::vector<std::string>& args) {
-  Options o;
-  auto value = [&](size_t& i, const std::string& option) -> std::string {
-    if (i + 1 >= args.size()) throw Usage{option + " needs a value"};
-    return args[++i];
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--json")
-      o.json = true;
-    else if (a == "--verbose")
-      o.verbose = true;
-    else if (a == "--dhcp")
-      o.dhcp = true;
-    else if (a == "--transport")
-      o.transport = value(i, a);
-    else if (a == "--user")
-      o.user = value(i, a);
-    else if (a == "--password")
-      o.password = value(i, a);
-    else if (a == "--name")
-      o.name = value(i, a);
-    else if (a == "--seconds") {
-      const std::string v = value(i, a);
-      if (v.empty() || v.size() > 4 ||
-          !std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        throw Usage{"--seconds takes a number of seconds (0-9999)"};
-      o.seconds = std::stoi(v);
-    } else if (a == "--static") {
-      for (int k = 0; k < 3; ++k) o.static_ip.push_back(value(i, a));
-    } else if (a.size() > 1 && a[0] == '-') {
-      throw Usage{"unknown option " + a};
-    } else {
-      o.words.push_back(a);
-    }
-  }
-  if (o.transport != "udp" && o.transport != "tcp" && o.transport != "auto")
-    throw Usage{"--transport is udp, tcp or auto"};
-  return o;
-}
 
 net::Ipv4 AddressArg(const std::string& text, const char* what) {
   auto ip = net::Ipv4::Parse(text);
-  if (!ip) throw Usage{std::string(what) + " '" + text + "' is not an IPv4 address"};
+  if (!ip) throw UsageError(std::string(what) + " '" + text + "' is not an IPv4 address");
   return *ip;
 }
 
 // An administrator name or password: what fits into its 16-byte field.
 std::string Credential(const std::optional<std::string>& v, const char* option, bool allow_empty) {
-  if (!v) throw Usage{std::string(option) + " is required"};
-  if (v->size() > 15) throw Usage{std::string(option) + " takes at most 15 characters"};
-  if (!allow_empty && v->empty()) throw Usage{std::string(option) + " must not be empty"};
+  if (!v) throw UsageError(std::string(option) + " is required");
+  if (v->size() > 15) throw UsageError(std::string(option) + " takes at most 15 characters");
+  if (!allow_empty && v->empty()) throw UsageError(std::string(option) + " must not be empty");
   return *v;
 }
 
@@ -120,138 +66,81 @@ void CheckServerName(const std::string& name) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '%' ||
            c == '-' || c == '.' || c == '_';
   });
-  if (!ok) throw Usage{"--name takes 1-15 letters, digits, '%', '-', '.' or '_'"};
+  if (!ok) throw UsageError("--name takes 1-15 letters, digits, '%', '-', '.' or '_'");
 }
 
 // --- output --------------------------------------------------------------------
 
-using Value = std::variant<int64_t, std::string, std::vector<std::string>>;
-using Fields = std::vector<std::pair<std::string, Value>>;
-
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-      ++i;
-    } else if (c < 0x20) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);
-      out += esc;
-      ++i;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-    } else {
-      size_t n = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-      bool valid = n > 0 && i + n <= s.size();
-      for (size_t k = 1; valid && k < n; ++k) valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-      if (valid) {
-        out.append(s, i, n);
-        i += n;
-      } else {
-        out += "\xEF\xBF\xBD";
-        ++i;
-      }
-    }
-  }
-  return out + "\"";
-}
-
-void PrintRecord(const Fields& fields, bool json) {
+void PrintRecord(const Json& record, bool json) {
   if (json) {
-    std::string line = "{";
-    for (const auto& [key, v] : fields) {
-      if (line.size() > 1) line += ",";
-      line += JsonString(key);
-      line += ':';
-      if (auto* n = std::get_if<int64_t>(&v))
-        line += std::to_string(*n);
-      else if (auto* s = std::get_if<std::string>(&v))
-        line += JsonString(*s);
-      else {
-        std::string list;
-        // Appended piece by piece: a concatenation here trips GCC 12's
-        // -Werror=restrict false positive at -O3.
-        line += '[';
-        bool first = true;
-        for (const auto& item : std::get<std::vector<std::string>>(v)) {
-          if (!first) line += ',';
-          first = false;
-          line += JsonString(item);
-        }
-        line += ']';
-      }
-    }
-    std::printf("%s}\n", line.c_str());
+    PrintJsonLine(record);
     return;
   }
-  for (const auto& [key, v] : fields) {
+  for (const auto& [key, v] : record.items()) {
     std::string text;
-    if (auto* n = std::get_if<int64_t>(&v))
-      text = std::to_string(*n);
-    else if (auto* s = std::get_if<std::string>(&v))
-      text = *s;
-    else
-      for (const auto& item : std::get<std::vector<std::string>>(v)) {
+    if (v.is_string()) {
+      text = v.get<std::string>();
+    } else if (v.is_array()) {
+      for (const auto& item : v) {
         if (!text.empty()) text += ' ';
-        text += item;
+        text += item.get<std::string>();
       }
+    } else {
+      text = v.dump();
+    }
     std::printf("%s: %s\n", key.c_str(), text.c_str());
   }
 }
 
-Fields FieldsOf(const GeneralConfig& g) {
-  return {{"Description", g.Description}, {"ServerName", g.ServerName}, {"Workgroup", g.Workgroup},
-          {"Reserved84", g.Reserved84},   {"Codepage", g.Codepage},     {"ExtendedWrite", g.ExtendedWrite}};
+Json FieldsOf(const GeneralConfig& g) {
+  return Json{{"Description", g.Description}, {"ServerName", g.ServerName},
+              {"Workgroup", g.Workgroup},     {"Reserved84", g.Reserved84},
+              {"Codepage", g.Codepage},       {"ExtendedWrite", g.ExtendedWrite}};
 }
 
-Fields FieldsOf(const TcpIpConfig& t) {
-  return {{"IpAddress", t.IpAddress.ToString()},
-          {"SubnetMask", t.SubnetMask.ToString()},
-          {"Gateway", t.Gateway.ToString()},
-          {"DnsServer", t.DnsServer.ToString()},
-          {"ManualDns", t.ManualDns.ToString()},
-          {"DhcpServerAddress", t.DhcpServerAddress.ToString()},
-          {"DhcpOn", t.DhcpOn},
-          {"ManualDnsOn", t.ManualDnsOn},
-          {"DhcpFailed", t.DhcpFailed},
-          {"LeaseTime", t.LeaseTime},
-          {"ExtendedWrite", t.ExtendedWrite}};
+Json FieldsOf(const TcpIpConfig& t) {
+  return Json{{"IpAddress", t.IpAddress.ToString()},
+              {"SubnetMask", t.SubnetMask.ToString()},
+              {"Gateway", t.Gateway.ToString()},
+              {"DnsServer", t.DnsServer.ToString()},
+              {"ManualDns", t.ManualDns.ToString()},
+              {"DhcpServerAddress", t.DhcpServerAddress.ToString()},
+              {"DhcpOn", t.DhcpOn},
+              {"ManualDnsOn", t.ManualDnsOn},
+              {"DhcpFailed", t.DhcpFailed},
+              {"LeaseTime", t.LeaseTime},
+              {"ExtendedWrite", t.ExtendedWrite}};
 }
 
-Fields FieldsOf(const ProtocolConfig& p) {
-  Fields f;
-  for (const auto& field : ProtocolFields())
-    f.emplace_back(field.name,
-                   field.width == 1 ? int64_t{p.bytes[field.offset]} : int64_t{p.Int(field.offset)});
-  return f;
+Json FieldsOf(const ProtocolConfig& p) {
+  Json j = Json::object();
+  for (const auto& f : ProtocolFields())
+    j[f.name] = f.width == 1 ? int32_t{p.bytes[f.offset]} : p.Int(f.offset);
+  return j;
 }
 
-Fields FieldsOf(const PrinterPortInfo& p) {
-  return {{"Port1QueueName", p.Port1QueueName}, {"Port2QueueName", p.Port2QueueName}};
+Json FieldsOf(const PrinterPortInfo& p) {
+  return Json{{"Port1QueueName", p.Port1QueueName}, {"Port2QueueName", p.Port2QueueName}};
 }
 
-Fields FieldsOf(const WirelessConfig& w) {
-  return {{"Region", w.Region},
-          {"StationName", w.StationName},
-          {"NetworkType", w.NetworkType},
-          {"Ssid", w.Ssid},
-          {"Bssid", w.Bssid},
-          {"Channel", w.Channel},
-          {"Security", w.Security},
-          {"WepAuth", w.WepAuth},
-          {"WepKeySize", w.WepKeySize},
-          {"WepDefaultKey", w.WepDefaultKey},
-          {"WepKey", std::vector<std::string>(w.WepKey.begin(), w.WepKey.end())},
-          {"PskFormat", w.PskFormat},
-          {"PreSharedKey", w.PreSharedKey},
-          {"Encryption", w.Encryption},
-          {"LinkQuality", w.LinkQuality},
-          {"SignalStrength", w.SignalStrength},
-          {"CurrentChannel", w.CurrentChannel}};
+Json FieldsOf(const WirelessConfig& w) {
+  return Json{{"Region", w.Region},
+              {"StationName", w.StationName},
+              {"NetworkType", w.NetworkType},
+              {"Ssid", w.Ssid},
+              {"Bssid", w.Bssid},
+              {"Channel", w.Channel},
+              {"Security", w.Security},
+              {"WepAuth", w.WepAuth},
+              {"WepKeySize", w.WepKeySize},
+              {"WepDefaultKey", w.WepDefaultKey},
+              {"WepKey", std::vector<std::string>(w.WepKey.begin(), w.WepKey.end())},
+              {"PskFormat", w.PskFormat},
+              {"PreSharedKey", w.PreSharedKey},
+              {"Encryption", w.Encryption},
+              {"LinkQuality", w.LinkQuality},
+              {"SignalStrength", w.SignalStrength},
+              {"CurrentChannel", w.CurrentChannel}};
 }
 
 // Prints "result N" for an operation's outcome (none without a reply) and
@@ -285,41 +174,33 @@ struct Verb {
 
 // Checks the verb and its arguments before anything goes on the network.
 Verb CheckVerb(const Options& o) {
-  if (o.words.size() < 2) throw Usage{"a server and a verb are needed"};
-  Verb v{o.words[1], o.words.size() > 2 ? o.words[2] : "", {}};
-  const size_t want = v.name == "get" || v.name == "set" || v.name == "firmware" ? 3 : 2;
-  if (o.words.size() != want) throw Usage{"wrong number of arguments for '" + v.name + "'"};
+  Verb v{o.verb, o.what, {}};
   if (v.name == "get") {
-    static const char* kRecords[] = {"general", "tcpip", "tcpip-status", "protocols", "printers", "wireless"};
-    if (std::none_of(std::begin(kRecords), std::end(kRecords), [&](const char* r) { return v.what == r; }))
-      throw Usage{"get reads general, tcpip, tcpip-status, protocols, printers or wireless"};
+    // CLI11 checked the record's name.
   } else if (v.name == "login" || v.name == "set-admin") {
     Credential(o.user, "--user", false);
     Credential(o.password, "--password", v.name == "login");
   } else if (v.name == "set" && v.what == "general") {
-    if (!o.name) throw Usage{"set general needs --name NAME"};
+    if (!o.name) throw UsageError("set general needs --name NAME");
     CheckServerName(*o.name);
   } else if (v.name == "set" && v.what == "tcpip") {
-    if (o.dhcp == !o.static_ip.empty()) throw Usage{"set tcpip needs --dhcp or --static IP MASK GATEWAY"};
+    if (o.dhcp == !o.static_ip.empty())
+      throw UsageError("set tcpip needs --dhcp or --static IP MASK GATEWAY");
     if (!o.dhcp) {
       const net::Ipv4 ip = AddressArg(o.static_ip[0], "IP"), mask = AddressArg(o.static_ip[1], "MASK"),
                       gw = AddressArg(o.static_ip[2], "GATEWAY");
       if (ip.IsZero() || mask.IsZero() || gw.IsZero())
-        throw Usage{"--static takes addresses other than 0.0.0.0"};
+        throw UsageError("--static takes addresses other than 0.0.0.0");
       for (size_t i = 0; i < 4; ++i)
         if ((ip.bytes[i] & mask.bytes[i]) != (gw.bytes[i] & mask.bytes[i]))
-          throw Usage{"the IP address and the gateway are on different subnets"};
+          throw UsageError("the IP address and the gateway are on different subnets");
     }
-  } else if (v.name == "set") {
-    throw Usage{"set writes general or tcpip"};
   } else if (v.name == "firmware") {
-    if (o.transport == "udp") throw Usage{"firmware goes over TCP only"};
+    if (o.transport == "udp") throw UsageError("firmware goes over TCP only");
     std::ifstream in(v.what, std::ios::binary);
     if (in) v.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (!in || v.image.empty())
-      throw Usage{"cannot read a firmware image from '" + v.what + "' (missing or empty)"};
-  } else if (v.name != "restart" && v.name != "factory-default") {
-    throw Usage{"unknown verb '" + v.name + "'"};
+      throw UsageError("cannot read a firmware image from '" + v.what + "' (missing or empty)");
   }
   return v;
 }
@@ -399,11 +280,12 @@ std::optional<discovery::Record> FindServer(discovery::Discovery& d, const std::
 }
 
 int Run(const Options& o) {
-  const std::string& server_text = o.words[0];
+  const std::string& server_text = o.server;
   const auto ip = net::Ipv4::Parse(server_text);
   const auto mac = ip ? std::nullopt : discovery::ParseMac(server_text);
   if (!ip && !mac)
-    throw Usage{"'" + server_text + "' is neither a MAC address (AA:BB:CC:DD:EE:FF) nor an IPv4 address"};
+    throw UsageError("'" + server_text +
+                     "' is neither a MAC address (AA:BB:CC:DD:EE:FF) nor an IPv4 address");
   const Verb verb = CheckVerb(o);
   if (o.verbose)
     SetTraceSink([](std::string_view line) {
@@ -470,24 +352,62 @@ int Run(const Options& o) {
   return code;
 }
 
-int Config(const std::vector<std::string>& args) {
-  if (std::find(args.begin(), args.end(), "--help") != args.end()) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  try {
-    Options o = Parse(args);
-    if (o.words.empty()) throw Usage{"a server and a verb are needed"};
-    return Run(o);
-  } catch (const Usage& u) {
-    std::fprintf(stderr, "vessix-cli config: %s\n%s", u.message.c_str(), kUsage);
-    return 2;
-  }
+// Options stand anywhere after `config`: they belong to `config`, and each
+// verb passes the options it does not know up to it.
+void Register(CLI::App& root, Actions& actions) {
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = root.add_subcommand("config", "read and change a server's configuration");
+  cmd->footer(
+      "Output: the record (get: 'Field: value' lines, or one JSON object with --json), 'N%' progress lines "
+      "(firmware), then 'result N' (none when no reply came). Exit 0 success, 1 non-zero result or no "
+      "reply, 2 usage.");
+  cmd->add_option("server", o->server, "MAC address (AA:BB:CC:DD:EE:FF) or IPv4 address of the server")
+      ->required();
+  cmd->add_option("--transport", o->transport,
+                  "udp, tcp or auto (default: TCP for a local server of version "
+                  "1.24 or later, else UDP)")
+      ->check(CLI::IsMember({"udp", "tcp", "auto"}));
+  cmd->add_option("--seconds", o->seconds, "how long discovery looks for the server (default 5)")
+      ->transform(DecimalRange(0, 3600));
+  cmd->add_flag("--verbose", o->verbose, "the protocol's log lines on stderr");
+  cmd->add_flag("--json", o->json, "get: one JSON object keyed by the record's field names");
+  cmd->add_option("--user", o->user, "administrator name (login, set-admin)");
+  cmd->add_option("--password", o->password, "administrator password (login, set-admin)");
+  cmd->add_option("--name", o->name, "set general: the new server name");
+  cmd->add_flag("--dhcp", o->dhcp, "set tcpip: address by DHCP");
+  cmd->add_option("--static", o->static_ip, "set tcpip: a static address")
+      ->expected(3)
+      ->type_name("IP MASK GATEWAY");
+  cmd->require_subcommand(1);
+
+  auto verb = [&](const char* name, const char* what) {
+    CLI::App* v = cmd->add_subcommand(name, what);
+    v->fallthrough();
+    actions.Bind(v, [o, name] {
+      o->verb = name;
+      return Run(*o);
+    });
+    return v;
+  };
+  verb("get", "read a record")
+      ->add_option("record", o->what, "general, tcpip, tcpip-status, protocols, printers or wireless")
+      ->required()
+      ->check(CLI::IsMember({"general", "tcpip", "tcpip-status", "protocols", "printers", "wireless"}));
+  verb("login", "check an administrator name and password (--user, --password)");
+  verb("set-admin", "set a new administrator name and password (--user, --password)");
+  verb("set",
+       "write the general record (--name) or the TCP/IP record (--dhcp or --static); the server restarts")
+      ->add_option("record", o->what, "general or tcpip")
+      ->required()
+      ->check(CLI::IsMember({"general", "tcpip"}));
+  verb("restart", "restart the server");
+  verb("factory-default", "load the factory defaults and restart");
+  verb("firmware", "upload a firmware image over TCP")
+      ->add_option("file", o->what, "the image (.bin)")
+      ->required();
 }
 
-CommandRegistration reg("config",
-                        "config <server> <verb> [options]   read and change a server's configuration",
-                        &Config);
+CommandRegistration reg(&Register);
 
 }  // namespace
 }  // namespace vx::cli

@@ -119,7 +119,7 @@ done
 echo "records: OK"
 
 echo "== auto: TCP for a local server of version 1.24 or later, UDP for one on another subnet; by MAC"
-cfg vxpc1 "$tmp/auto1" 00:80:92:00:00:21 get general --verbose
+cfg vxpc1 "$tmp/auto1" --verbose 00:80:92:00:00:21 get general
 [ "$rc" -eq 0 ] && grep -q "10.77.0.21 : Use TCP to Configure" "$tmp/auto1.err" || fail "auto srv1: $(cat "$tmp/auto1.err")"
 grep -q "^ServerName: srv1$" "$tmp/auto1" || fail "text output: $(cat "$tmp/auto1")"
 cfg vxpc1 "$tmp/auto2" 10.88.0.21 get general --verbose
