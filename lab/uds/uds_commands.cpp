@@ -41,7 +41,7 @@ const char kHelp[] =
     "| set-ip NAME "
     "IP[/PREFIX]"
     " | set NAME KEY VALUE | reboot NAME [SECONDS] | announce NAME boot|long|short | tcp NAME on|off"
-    " | silent NAME on|off | quit";
+    " | silent NAME on|off | config NAME show|logout|fail-firmware on|off|ignore-48 on|off|session S | quit";
 
 }  // namespace
 
@@ -77,6 +77,7 @@ std::string Engine::Execute(const std::string& raw) {
     return "OK";
   }
   if (cmd == "add") return Add(Rest(line));
+  if (cmd == "config") return ConfigCommand(w);
   if (cmd == "remove" && w.size() == 2) return Remove(w[1]);
 
   const bool server_command = cmd == "rename" || cmd == "set-ip" || cmd == "set" || cmd == "reboot" ||
@@ -151,6 +152,12 @@ std::string Engine::Add(const std::string& json_text) {
   }
   if (Find(s.name)) return "ERR server " + s.name + " exists";
   if (FindByIp(s.ip)) return "ERR address " + s.ip.ToString() + " in use";
+  try {
+    config_service_.Forget(s.mac);
+    config_service_.Ensure(s);
+  } catch (const std::exception& e) {
+    return std::string("ERR ") + e.what();
+  }
   if (!EnsureAddress(s)) return "ERR cannot add address " + s.ip.ToString();
   servers_.push_back(Live{std::move(s)});
   BringUp(servers_.back(), true);
@@ -161,6 +168,7 @@ std::string Engine::Remove(const std::string& name) {
   for (auto it = servers_.begin(); it != servers_.end(); ++it) {
     if (it->s.name != name) continue;
     TakeDown(*it);
+    config_service_.Forget(it->s.mac);
     net::Ipv4 ip = it->s.ip;
     servers_.erase(it);
     ReleaseAddress(ip);

@@ -131,6 +131,12 @@ bool Engine::Start(std::string* error) {
   std::vector<SimServer> initial = std::move(config_.servers);
   config_.servers.clear();
   for (auto& s : initial) {
+    try {
+      config_service_.Ensure(s);
+    } catch (const std::exception& e) {
+      *error = "server " + s.name + ": " + e.what();
+      return false;
+    }
     if (!EnsureAddress(s)) Log("cannot add address " + s.ip.ToString() + " for " + s.name);
     servers_.push_back(Live{std::move(s)});
   }
@@ -272,6 +278,7 @@ void Engine::HandleReady(const std::vector<pollfd>& ready) {
       break;
     }
   }
+  RunRestarts();
 }
 
 void Engine::ReadUdp() {
@@ -298,6 +305,16 @@ void Engine::ReadUdp() {
         std::memcpy(&info, CMSG_DATA(c), sizeof info);
         dst = FromInAddr(info.ipi_addr);
       }
+    }
+    const std::span<const uint8_t> bytes(buffer, std::min(static_cast<size_t>(n), sizeof buffer));
+    // Datagrams led by the discovery request's text are discovery requests
+    // (valid or not); anything else of a header's size is a configuration frame.
+    const bool discovery_text =
+        bytes.size() >= discovery::kRequestMagic.size() &&
+        std::equal(discovery::kRequestMagic.begin(), discovery::kRequestMagic.end(), bytes.begin());
+    if (static_cast<size_t>(n) <= sizeof buffer && !discovery_text && ConfigService::FrameSize(bytes)) {
+      ServeConfigUdp(bytes, net::Endpoint{from, ntohs(src.sin_port)});
+      continue;
     }
     auto request =
         static_cast<size_t>(n) <= sizeof buffer
@@ -344,10 +361,27 @@ void Engine::ReadConnection(Connection& c) {
   }
   c.buffer.insert(c.buffer.end(), chunk, chunk + n);
   Live* l = Find(c.server);
-  while (c.buffer.size() >= discovery::kRequestSize) {
+  while (l && !c.buffer.empty()) {
+    // A configuration frame (52 bytes and the record a write carries).
+    const bool discovery_request =
+        c.buffer.size() < discovery::kRequestMagic.size()
+            ? std::equal(c.buffer.begin(), c.buffer.end(), discovery::kRequestMagic.begin())
+            : std::equal(discovery::kRequestMagic.begin(), discovery::kRequestMagic.end(), c.buffer.begin());
+    if (!discovery_request) {
+      auto size = ConfigService::FrameSize(c.buffer);
+      if (!size || c.buffer.size() < *size) break;  // the rest is on its way
+      const bool ok = ServeConfigTcp(*l, c.fd, std::span<const uint8_t>(c.buffer.data(), *size));
+      c.buffer.erase(c.buffer.begin(), c.buffer.begin() + static_cast<long>(*size));
+      if (!ok) {
+        close(c.fd);
+        c.fd = -1;
+        return;
+      }
+      continue;
+    }
+    if (c.buffer.size() < discovery::kRequestSize) break;
     std::span<const uint8_t> head(c.buffer.data(), discovery::kRequestSize);
-    if (!l || !discovery::DecodeDiscoveryRequest(head)) {
-      // Not a discovery request: this server knows nothing else yet.
+    if (!discovery::DecodeDiscoveryRequest(head)) {
       close(c.fd);
       c.fd = -1;
       return;
@@ -384,7 +418,7 @@ void Engine::RunTimers() {
   auto now = Clock::now();
   for (auto& l : servers_) {
     if (!l.up) {
-      if (now >= l.back_at) BringUp(l, true);
+      if (now >= l.back_at) ComeBack(l);
       continue;
     }
     if (config_.announce_interval <= 0 || l.s.silent || l.s.announce == SimServer::Announce::kNone) continue;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "config_service.h"
 #include "sharing_hooks.h"
 #include "uds_config.h"
 
@@ -53,6 +54,7 @@ class Engine {
     int tcp_listener = -1;
     TimePoint next_announce{};
     bool next_long = true;
+    bool config_restart = false;  // down because of a configuration request
   };
   struct Connection {
     int fd = -1;
@@ -75,6 +77,14 @@ class Engine {
   void SendBoot(const Live& l);
   void SendAnnouncement(Live& l, bool long_form);
   void Log(const std::string& line) const;
+  // The configuration service (config_engine.cpp): a frame for the servers
+  // whose `MacBytes` it names; answers go to `reply_to` (UDP) or `fd` (TCP).
+  void ServeConfigUdp(std::span<const uint8_t> frame, const net::Endpoint& requester);
+  bool ServeConfigTcp(Live& l, int fd, std::span<const uint8_t> frame);
+  void ScheduleRestart(Live& l);
+  void RunRestarts();
+  void ComeBack(Live& l);
+  std::string ConfigCommand(const std::vector<std::string>& words);
   std::string Add(const std::string& json_text);
   std::string Remove(const std::string& name);
   std::string Rename(Live& l, const std::string& new_name);
@@ -85,6 +95,8 @@ class Engine {
 
   UdsConfig config_;
   SharingExtension& sharing_;
+  ConfigService config_service_;
+  std::vector<std::string> restarts_;  // servers to take down once the current input is handled
   const Options options_;
   int udp_ = -1;
   unsigned if_index_ = 0;

@@ -132,6 +132,7 @@ struct AdapterInfo {
   std::vector<uint8_t> address;  // physical address, 0-8 bytes
   std::string ip;                // first IPv4 address as text; "0.0.0.0" when none
   std::string device;            // interface name the POSIX adapter ties sockets to
+  std::string mask = "0.0.0.0";  // subnet mask of that address as text
 };
 
 enum class ListStatus { kOk, kNoData, kError };

@@ -75,9 +75,11 @@ TEST_F(UdsLab, MalformedRequestsAreIgnoredAndAUnicastOneIsAnsweredByItsServerOnl
   bad_magic[3] = 'e';
   std::vector<uint8_t> longer(bad_sum.begin(), bad_sum.end());
   longer.push_back(0);
+  // Named: a temporary in the loop's range would be gone before the body runs.
+  const Request valid = ValidRequest();
   for (std::span<const uint8_t> d :
        {std::span<const uint8_t>(bad_sum), std::span<const uint8_t>(bad_magic),
-        std::span<const uint8_t>(ValidRequest().data(), 52), std::span<const uint8_t>(longer)})
+        std::span<const uint8_t>(valid.data(), 52), std::span<const uint8_t>(longer)})
     ASSERT_TRUE(s->SendTo(d, srv2).ok());
   ASSERT_TRUE(s->SendTo(ValidRequest(), srv2).ok());
   // The only answer is the one to the valid request, from srv2 itself.

@@ -269,6 +269,7 @@ struct Interface {
   uint32_t type = 1;
   std::vector<uint8_t> address;
   std::optional<Ipv4> first_ip;
+  std::optional<Ipv4> first_mask;
   bool running = false;
 };
 
@@ -290,6 +291,8 @@ std::vector<std::pair<std::string, Interface>> ListInterfaces(bool* ok) {
       itf.address.assign(ll->sll_addr, ll->sll_addr + n);
     } else if (a->ifa_addr->sa_family == AF_INET && !itf.first_ip) {
       itf.first_ip = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(a->ifa_addr)).address;
+      if (a->ifa_netmask && a->ifa_netmask->sa_family == AF_INET)
+        itf.first_mask = FromSockaddr(*reinterpret_cast<const sockaddr_in*>(a->ifa_netmask)).address;
     }
   }
   if (list) freeifaddrs(list);
@@ -324,6 +327,7 @@ class PosixNetwork final : public NetworkPort {
       info.address = itf.address;
       // A disconnected adapter reports no address, as on Windows.
       info.ip = (itf.first_ip && itf.running) ? itf.first_ip->ToString() : "0.0.0.0";
+      if (itf.first_ip && itf.running && itf.first_mask) info.mask = itf.first_mask->ToString();
       info.device = name;
       out.adapters.push_back(std::move(info));
     }

@@ -404,6 +404,8 @@ class WinNetwork final : public NetworkPort {
       info.ip =
           std::string(a->IpAddressList.IpAddress.String,
                       strnlen(a->IpAddressList.IpAddress.String, sizeof a->IpAddressList.IpAddress.String));
+      info.mask = std::string(a->IpAddressList.IpMask.String,
+                              strnlen(a->IpAddressList.IpMask.String, sizeof a->IpAddressList.IpMask.String));
       info.device = std::string(a->AdapterName, strnlen(a->AdapterName, sizeof a->AdapterName));
       out.adapters.push_back(std::move(info));
     }
