@@ -1,7 +1,6 @@
 #include "model/tree_texts.h"
 
 #include <algorithm>
-#include <tuple>
 
 namespace vx::model {
 
@@ -13,11 +12,25 @@ std::string UpperAscii(std::string text) {
 
 namespace {
 
-std::string LowerAscii(const std::string& text) {
-  std::string out = text;
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return out;
+unsigned char LowerAscii(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+// Byte-wise comparison ignoring ASCII case; texts with other bytes compare
+// by their bytes.
+int CompareTextIgnoringCase(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned char x = LowerAscii(a[i]), y = LowerAscii(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+int Group(const ServerData& s) {
+  if (!IsUsableLocation(s.Location)) return 2;
+  return IsRemoteLocation(s.Location) ? 0 : 1;
 }
 
 }  // namespace
@@ -64,12 +77,9 @@ int DeviceImage(const DeviceData& d) {
 }
 
 bool ServerComesBefore(const ServerData& a, const ServerData& b) {
-  auto key = [](const ServerData& s) {
-    bool usable = IsUsableLocation(s.Location);
-    int group = !usable ? 2 : (IsRemoteLocation(s.Location) ? 0 : 1);
-    return std::make_tuple(group, LowerAscii(s.DisplayName));
-  };
-  return key(a) < key(b);
+  const int ga = Group(a), gb = Group(b);
+  if (ga != gb) return ga < gb;
+  return CompareTextIgnoringCase(a.DisplayName, b.DisplayName) < 0;
 }
 
 uint32_t ServerTextColour(const std::string& location) {

@@ -168,7 +168,8 @@ discovery::ServerInfo Info(const std::string& mac, uint32_t software_bus, const 
   return i;
 }
 
-ModelFixture::ModelFixture(bool japanese, ModelTimings timings) {
+ModelFixture::ModelFixture(bool japanese, ModelTimings timings, ServerTreeView* other_view)
+    : tree(other_view ? *other_view : view) {
   ServerListOptions options;
   options.japanese = japanese;
   options.closing = [this] { return closing; };

@@ -183,7 +183,9 @@ discovery::ServerInfo Info(const std::string& mac, uint32_t software_bus = 1,
                            const std::string& model = "MD-LAN01");
 
 struct ModelFixture {
-  explicit ModelFixture(bool japanese = false, ModelTimings timings = {});
+  // `other_view`: the tree mirrors into that view instead of the fake one.
+  explicit ModelFixture(bool japanese = false, ModelTimings timings = {},
+                        ServerTreeView* other_view = nullptr);
 
   FakeTreeView view;
   ScriptedDriver driver;
@@ -194,7 +196,7 @@ struct ModelFixture {
   NoAutoConnectEntries autoconnect;
   EventFlags flags;
   bool closing = false;
-  ServerTree tree{view};
+  ServerTree tree;
   std::unique_ptr<ServerList> list;
   RecordingCommands commands;
   FakeTreeHost host;
