@@ -13,10 +13,10 @@
 
 #include "busdriver/records.h"
 #include "busdriver/testing/fake_driver.h"
-#include "discovery/testing/fake_clock.h"
 #include "model/driver_events.h"
 #include "model/server_list.h"
 #include "model/tree_presenter.h"
+#include "platform/testing/fake_clock.h"
 
 namespace vx::model::testing {
 
@@ -189,7 +189,7 @@ struct ModelFixture {
 
   FakeTreeView view;
   ScriptedDriver driver;
-  discovery::testing::FakeClock clock;
+  vx::testing::FakeClock clock;
   PumpedMainThread main_thread;
   std::timed_mutex lock;
   FakeInfoQueries info;
