@@ -185,3 +185,20 @@ TEST(HintTest, DeviceHintTexts) {
 
 }  // namespace
 }  // namespace vx::model
+
+#include "model/about_box.h"
+
+namespace vx::model {
+namespace {
+
+TEST(AboutBoxTest, CaptionAndVersionLineInBothLanguages) {
+  AboutTexts en = MakeAboutTexts(false, "Vessix", "");
+  EXPECT_EQ(en.caption, "About Vessix");
+  EXPECT_EQ(en.version_line, "Software Version : 1.80");
+  AboutTexts jp = MakeAboutTexts(true, "Vessix", "2.03");
+  EXPECT_EQ(jp.caption, "Vessixについて");
+  EXPECT_EQ(jp.version_line, "ソフトウェアバージョン : 2.03");
+}
+
+}  // namespace
+}  // namespace vx::model

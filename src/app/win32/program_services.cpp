@@ -7,6 +7,7 @@
 
 #include "app/win32/isolated_network.h"
 #include "busdriver/operations.h"
+#include "model/win32/tree_facet.h"
 #include "platform/clock.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
@@ -103,6 +104,7 @@ bool ProgramServices::OpenMasterBus() {
 DriverVersionText ProgramServices::DriverVersion() {
   DriverVersionText v;
   if (master_) bus::GetDriverVersion(*master_, &v.full, &v.short_text);
+  version_info_.SetDriver(v.short_text);
   return v;
 }
 
@@ -147,8 +149,9 @@ void ProgramServices::StartEventReader() {
   reader_->Start();
 }
 
-// The server tree with its devices comes with the tree subsystem.
-bool ProgramServices::AnyDeviceHeldBy(const std::string&) { return false; }
+bool ProgramServices::AnyDeviceHeldBy(const std::string& computer_name) {
+  return tree_ && tree_->AnyDeviceHeldBy(computer_name);
+}
 
 void ProgramServices::SetProcessClosing() { closing_ = true; }
 void ProgramServices::DisconnectAllHeldDevices() {}
@@ -157,7 +160,8 @@ void ProgramServices::StopDiscoveryListener() { discovery_->StopListener(); }
 
 void ProgramServices::StopEventReader() {
   if (!reader_) return;
-  reader_->Stop(true);
+  // While a TCP bus is being built the reader is not waited for.
+  reader_->Stop(!(tree_ && tree_->BusBuilding()));
   reader_.reset();
 }
 
@@ -172,9 +176,14 @@ void ProgramServices::CloseLocks() {
   }
 }
 
-void ProgramServices::DeleteAllTcpBus() {}
+void ProgramServices::DeleteAllTcpBus() {
+  if (tree_) tree_->DeleteAllTcpBus();
+}
 void ProgramServices::ClearServerTree() {
-  if (clear_tree_) clear_tree_();
+  if (tree_)
+    tree_->ClearTree();
+  else if (clear_tree_)
+    clear_tree_();
 }
 
 bool ProgramServices::CloseMasterBus() {
@@ -191,8 +200,11 @@ bool ProgramServices::SendUdpPacket(uint32_t source_ipv4_network_order, const ui
 
 bool ProgramServices::MasterBusValid() const { return master_ != nullptr; }
 
-void ProgramServices::GetReadInfo(std::span<const uint8_t>, int length) {
-  TraceLine("GetReadInfo : " + std::to_string(length) + " bytes (not applied yet)");
+void ProgramServices::GetReadInfo(std::span<const uint8_t> record, int length) {
+  if (tree_)
+    tree_->ReadInfo().GetReadInfo(record, length);
+  else
+    TraceLine("GetReadInfo : " + std::to_string(length) + " bytes before the tree exists");
 }
 
 }  // namespace vx::app::win32

@@ -12,11 +12,16 @@
 
 #include "app/startup_services.h"
 #include "busdriver/driver_channel.h"
+#include "busdriver/operations.h"
 #include "busdriver/read_thread.h"
 #include "discovery/discovery_service.h"
 #include "discovery/forwarder.h"
 #include "discovery/network_status.h"
 #include "platform/net/network.h"
+
+namespace vx::model::win32 {
+class TreeFacet;
+}
 
 namespace vx::app::win32 {
 
@@ -75,8 +80,15 @@ class ProgramServices final : public StartupServices,
   bool SendUdpPacket(uint32_t source_ipv4_network_order, const uint8_t* bytes, uint32_t n) override;
   bool MasterBusValid() const override;
 
-  // --- The driver's events (the tree applies them in a later step) ---
+  // --- The driver's events, applied by the server tree ---
   void GetReadInfo(std::span<const uint8_t> record, int length) override;
+
+  // --- The server tree (set once the main window's tree exists) ---
+  void SetTree(model::win32::TreeFacet* tree) { tree_ = tree; }
+  discovery::DiscoveryService& Discovery() { return *discovery_; }
+  bus::DriverChannel* Channel() { return channel_.get(); }
+  std::shared_ptr<bus::DriverHandle> MasterBus() const { return master_; }
+  bus::DriverVersionInfo& VersionInfo() { return version_info_; }
 
   const std::atomic<bool>& closing() const { return closing_; }
 
@@ -89,6 +101,8 @@ class ProgramServices final : public StartupServices,
   std::unique_ptr<bus::DriverChannel> channel_;
   std::shared_ptr<bus::DriverHandle> master_;
   std::unique_ptr<bus::TReadThread> reader_;
+  bus::DriverVersionInfo version_info_;
+  model::win32::TreeFacet* tree_ = nullptr;
   HANDLE locks_[3] = {nullptr, nullptr, nullptr};
   std::atomic<bool> closing_{false};
 };
