@@ -13,6 +13,21 @@ if(WIN32)
   set_target_properties(vx_jpeg PROPERTIES
     IMPORTED_LOCATION "${VX_MINGW_JPEG}/lib/libjpeg.a"
     INTERFACE_INCLUDE_DIRECTORIES "${VX_MINGW_JPEG}/include")
+
+  # nlohmann-json is header-only: the mingw build takes Debian's headers from
+  # a folder that holds nothing but them (a link), because adding /usr/include
+  # itself would put glibc's headers before mingw's.
+  find_path(VX_NLOHMANN_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  if(NOT VX_NLOHMANN_INCLUDE)
+    message(FATAL_ERROR "nlohmann/json.hpp not found: install nlohmann-json3-dev")
+  endif()
+  set(vx_json_include ${CMAKE_BINARY_DIR}/third_party/include)
+  file(MAKE_DIRECTORY ${vx_json_include})
+  if(NOT EXISTS ${vx_json_include}/nlohmann)
+    file(CREATE_LINK ${VX_NLOHMANN_INCLUDE}/nlohmann ${vx_json_include}/nlohmann SYMBOLIC)
+  endif()
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${vx_json_include})
 else()
   find_package(GTest REQUIRED)
   find_package(JPEG REQUIRED)

@@ -352,6 +352,28 @@ TEST(SharingConfig, DevicesFromJsonRejectsBadEntries) {
   EXPECT_FALSE(lab::SharingService::DevicesFromJson(long_text, &why)) << "64-byte text";
 }
 
+TEST(SharingConfig, DevicesFromJsonTakesAHolderFromTheStart) {
+  std::string why;
+  auto held = lab::SharingService::DevicesFromJson(
+      nlohmann::json::parse(R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "owner": "VXPC2"},
+                                            {"device_no": 2, "vid": 1, "pid": 2, "owner": "VXPC3", "lock_type": 1},
+                                            {"device_no": 3, "vid": 1, "pid": 3, "lock_type": 1}]})"),
+      &why);
+  ASSERT_TRUE(held) << why;
+  EXPECT_EQ((*held)[0].owner, "VXPC2");
+  EXPECT_EQ((*held)[0].lock_type, 2) << "manual unless told otherwise";
+  EXPECT_EQ((*held)[1].lock_type, 1);
+  EXPECT_EQ((*held)[2].owner, "");
+  EXPECT_EQ((*held)[2].lock_type, 0) << "no holder, no lock";
+  for (const char* bad : {
+           R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "owner": "VXPC2", "lock_type": 3}]})",
+           R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "owner": "VXPC2", "lock_type": "2"}]})",
+           R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "owner": 2}]})",
+       }) {
+    EXPECT_FALSE(lab::SharingService::DevicesFromJson(nlohmann::json::parse(bad), &why)) << bad;
+  }
+}
+
 TEST(BusdEmulator, BusListKeepsToWhatFits1024Bytes) {
   busd::EmulatorConfig c;
   c.tick = 10ms;

@@ -59,6 +59,23 @@ std::optional<std::vector<SharedDevice>> SharingService::DevicesFromJson(const n
       *why = "device texts are strings of at most 63 bytes";
       return std::nullopt;
     }
+    // A device already held by another PC when the server starts: its
+    // computer name and lock type (1 automatic, 2 manual).
+    if (!FitText(j, "owner", &d.owner)) {
+      *why = "device texts are strings of at most 63 bytes";
+      return std::nullopt;
+    }
+    if (!d.owner.empty()) {
+      d.lock_type = 2;
+      if (j.contains("lock_type")) {
+        if (!j["lock_type"].is_number_integer() || (j["lock_type"] != 1 && j["lock_type"] != 2)) {
+          *why = "\"lock_type\" is 1 (automatic) or 2 (manual)";
+          return std::nullopt;
+        }
+        d.lock_type = j["lock_type"].get<int>();
+      }
+      d.lock_count = 1;
+    }
     d.printer_port = j.value("printer_port", false);
     d.plugged = j.value("plugged", true);
     if (j.contains("extra") && j["extra"].is_object())

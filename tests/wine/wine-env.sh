@@ -84,6 +84,20 @@ if [ ! -f "$WINEPREFIX/.vx-ready" ]; then
   touch "$WINEPREFIX/.vx-ready"
 fi
 
+# Wine's own fonts (Debian's fonts-wine puts them in /usr/share/wine/fonts),
+# copied into the prefix's Fonts folder: this Wine loads fonts from there and
+# from fontconfig only, never from its data folder. Without Marlett every
+# caption button shows its glyph code as a letter ("0 1 r"); without Tahoma
+# "MS Shell Dlg" falls back to a wider face. The font list is cached per
+# wineserver session, so this happens before the wineserver is restarted.
+wine_fonts=/usr/share/wine/fonts
+if [ -f "$wine_fonts/marlett.ttf" ]; then
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp -u "$wine_fonts"/*.ttf "$wine_fonts"/*.fon "$WINEPREFIX/drive_c/windows/Fonts/"
+else
+  echo "wine-env: $wine_fonts/marlett.ttf missing (install fonts-wine): caption buttons will show letters" >&2
+fi
+
 # One persistent wineserver inside the namespace; then Japanese text through
 # the IPA font, URLs to the fake browser, unmanaged windows.
 in_ns wineserver -k >/dev/null 2>&1 || true
