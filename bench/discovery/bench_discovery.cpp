@@ -51,12 +51,11 @@ BENCHMARK(BM_Reference_CopyRecords);
 
 void BM_ClassifyAndStore100(benchmark::State& state) {
   const Input& in = Replies();
-  std::timed_mutex lock;
   size_t stored = 0;
   for (auto _ : state) {
     DiscoveryTable table;
     for (size_t i = 0; i < 100; ++i) {
-      auto r = ProcessDatagram(in.replies[i], in.sources[i], table, lock);
+      auto r = ProcessDatagram(in.replies[i], in.sources[i], table);
       benchmark::DoNotOptimize(r);
     }
     stored = table.Count();
@@ -68,12 +67,11 @@ BENCHMARK(BM_ClassifyAndStore100);
 
 void BM_Replace100(benchmark::State& state) {
   const Input& in = Replies();
-  std::timed_mutex lock;
   DiscoveryTable table;
-  for (size_t i = 0; i < 100; ++i) ProcessDatagram(in.replies[i], in.sources[i], table, lock);
+  for (size_t i = 0; i < 100; ++i) ProcessDatagram(in.replies[i], in.sources[i], table);
   for (auto _ : state) {
     for (size_t i = 0; i < 100; ++i) {
-      auto r = ProcessDatagram(in.replies[i], in.sources[i], table, lock);
+      auto r = ProcessDatagram(in.replies[i], in.sources[i], table);
       benchmark::DoNotOptimize(r);
     }
   }
@@ -84,13 +82,12 @@ BENCHMARK(BM_Replace100);
 
 void BM_BootOfKnownServer(benchmark::State& state) {
   const Input& in = Replies();
-  std::timed_mutex lock;
   DiscoveryTable table;
-  for (size_t i = 0; i < 100; ++i) ProcessDatagram(in.replies[i], in.sources[i], table, lock);
+  for (size_t i = 0; i < 100; ++i) ProcessDatagram(in.replies[i], in.sources[i], table);
   const uint8_t boot[] = {'R', 'B', 'O', 'O', 'T', 'U', 'P', 0, 0, 0x80, 0x92, 0, 0, 1};
   for (auto _ : state) {
     for (size_t i = 0; i < 100; ++i) {
-      auto r = ProcessDatagram(boot, in.sources[i], table, lock);
+      auto r = ProcessDatagram(boot, in.sources[i], table);
       benchmark::DoNotOptimize(r);
     }
   }

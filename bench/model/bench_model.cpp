@@ -135,7 +135,7 @@ struct Bench {
     ServerListOptions options;
     options.japanese = true;
     list = std::make_unique<ServerList>(ServerListPorts{tree, channel, master, clock, InlineMainThread(),
-                                                        lock, info, autoconnect, flags, IdentityTextCodec()},
+                                                        table_lock, info, autoconnect, flags, IdentityTextCodec()},
                                         options);
   }
   // A refresh of the unchanged bus list, then every server's device list.
@@ -150,6 +150,7 @@ struct Bench {
   ServerTree tree;
   NoWaitClock clock;
   std::timed_mutex lock;
+  MutexTableLock table_lock{lock};
   InstantInfo info;
   NoAutoConnectEntries autoconnect;
   EventFlags flags;

@@ -1,9 +1,10 @@
 // Datagrams of every shape through the listener's path: classification, the
 // discovery table and the record forwarded to the bus driver.
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 #include "discovery/datagram.h"
@@ -13,19 +14,17 @@ using namespace vx::discovery;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static DiscoveryTable table;  // kept across inputs: replacing, filling up
-  static std::timed_mutex free_lock;
-  // A server-table lock that another thread (a tree rebuild) holds for good.
-  static std::timed_mutex& busy_lock = []() -> std::timed_mutex& {
-    static std::timed_mutex m;
+  // A table whose server-table lock another thread (a tree rebuild) holds for good.
+  static DiscoveryTable& busy_table = []() -> DiscoveryTable& {
+    static DiscoveryTable t;
+    static std::atomic<bool> held{false};
     std::thread([] {
-      m.lock();
+      auto lock = t.Hold(std::chrono::hours(1));
+      held = true;
       for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
     }).detach();
-    while (m.try_lock()) {
-      m.unlock();
-      std::this_thread::yield();
-    }
-    return m;
+    while (!held) std::this_thread::yield();
+    return t;
   }();
   if (size < 1) return 0;
   // The first byte picks the sender (few senders, so entries get replaced);
@@ -34,12 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> datagram(data + 1, std::min<size_t>(size - 1, kReceiveBufferSize));
   vx::net::Ipv4 source{{10, 77, static_cast<uint8_t>(selector & 0x3), static_cast<uint8_t>(selector & 0x7C)}};
 
-  const size_t before = table.Count();
-  DatagramResult r = ProcessDatagram(datagram, source, table, (selector & 0x80) ? busy_lock : free_lock);
+  DiscoveryTable& target = (selector & 0x80) ? busy_table : table;
+  const size_t before = target.Count();
+  DatagramResult r = ProcessDatagram(datagram, source, target);
 
-  if (table.Count() > DiscoveryTable::kCapacity) std::abort();
-  if (r.kind == DatagramKind::kIgnored && (r.forward || table.Count() != before)) std::abort();
-  if (r.outcome == Outcome::kLockBusy && (r.forward || r.ask_servers || table.Count() != before))
+  if (target.Count() > DiscoveryTable::kCapacity) std::abort();
+  if (busy_table.Count() != 0) std::abort();
+  if (r.kind == DatagramKind::kIgnored && (r.forward || target.Count() != before)) std::abort();
+  if (r.outcome == Outcome::kLockBusy && (r.forward || r.ask_servers || target.Count() != before))
     std::abort();
   if (r.outcome == Outcome::kWrongType && r.forward) std::abort();
   if (r.forward) {
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (r.forward->bytes[i] != 0) std::abort();
   }
   if (r.outcome == Outcome::kStored || r.outcome == Outcome::kReplaced) {
-    auto entry = table.Find(source);
+    auto entry = target.Find(source);
     if (!entry || EntryAddress(*entry) != source || ReadU32(*entry, off::kConfigdType) != 1) std::abort();
     ServerInfo info = ParseServerInfo(*entry, vx::IdentityTextCodec());
     if (info.mac_address.size() != 17 || info.model.size() > 20 || info.configd_version.size() > 4)

@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   testing::RecordingServices services;
   testing::ScriptedMessages messages;
   testing::FakeClock clock;
-  MainPresenter presenter({view, messages, services, settings, clock}, TitlesFor("Japanese"), {});
+  MainPresenter presenter({view, messages, services.Facets(), settings, clock}, TitlesFor("Japanese"), {});
   presenter.Construct();
   Check(!presenter.FormCreate().has_value());
   presenter.FormShow();

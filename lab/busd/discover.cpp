@@ -28,9 +28,8 @@ std::vector<uint8_t> ForwardRecordOf(const std::vector<uint8_t>& datagram, uint3
   // What the program's listener forwards, from a table of the emulator's own.
   static std::mutex table_mutex;
   static discovery::DiscoveryTable table;
-  std::timed_mutex lock;
   std::lock_guard guard(table_mutex);
-  auto r = discovery::ProcessDatagram(datagram, net::Ipv4::FromNetworkOrder(source), table, lock);
+  auto r = discovery::ProcessDatagram(datagram, net::Ipv4::FromNetworkOrder(source), table);
   if (!r.forward) return {};
   return std::vector<uint8_t>(r.forward->bytes.begin(), r.forward->bytes.begin() + r.forward->length);
 }

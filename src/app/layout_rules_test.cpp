@@ -32,7 +32,7 @@ TEST(DriverVersion, ComparedAsTextNotAsNumbers) {
   EXPECT_TRUE(DriverVersionTooOld("1.0.100"));   // "1" sorts before "3"
   EXPECT_FALSE(DriverVersionTooOld("1.0.350"));  // a longer text after its prefix
   EXPECT_TRUE(DriverVersionTooOld("1.0.3"));
-  EXPECT_TRUE(DriverVersionTooOld(""));          // a version that could not be read
+  EXPECT_TRUE(DriverVersionTooOld(""));  // a version that could not be read
   EXPECT_FALSE(DriverVersionTooOld("2.0.0"));
 }
 

@@ -11,51 +11,55 @@
 namespace vx::app {
 
 bool MainPresenter::FormCloseQuery() {
+  // The sequence pumps messages while it waits for threads; a close request
+  // arriving then is refused until the sequence has finished.
+  if (in_close_sequence_) return false;
   if (close_ran_) return true;
   close_ran_ = true;
   // A creation that ended the process started nothing that needs stopping.
   if (!created_) return true;
+  in_close_sequence_ = true;
+  RunCloseSequence();
+  in_close_sequence_ = false;
+  return true;
+}
 
+void MainPresenter::RunCloseSequence() {
   TraceLine(std::string("bWMQUERYEND(Shutdown OS) : ") + (os_shutdown_ ? "1" : "0"));
-  if (japanese()) {
-    view_.ShowWaitWindow(std::string(kWaitCaptionJapanese), std::string(kWaitTextJapanese));
-  } else {
-    view_.ShowWaitWindow(std::string(kWaitCaption), std::string(kWaitText));
-  }
+  view_.ShowWaitWindow(Text(ui::TextId::WaitCloseFm_Caption), Text(ui::TextId::WaitCloseFm_Text));
   if (os_shutdown_) view_.HideWaitWindow();
 
   closing_ = true;
-  services_.SetProcessClosing();
+  services_.system.SetProcessClosing();
   if (view_.IsTimerEnabled(MainTimer::Timer_DelPrintDialog))
     view_.SetTimerEnabled(MainTimer::Timer_DelPrintDialog, false);
   view_.ClearTreeSelection();
 
-  services_.DisconnectAllHeldDevices();
+  services_.devices.DisconnectAllHeldDevices();
   // The sockets go first: the listener's wait then returns and it sees the
   // closing flag.
-  services_.CloseSocketsAndStopSocketLibrary();
-  services_.StopDiscoveryListener();
+  services_.discovery.CloseSocketsAndStopSocketLibrary();
+  services_.discovery.StopListener();
   view_.RepaintWaitWindow();
-  services_.StopEventReader();
+  services_.bus.StopEventReader();
   view_.RepaintWaitWindow();
-  services_.StopPrinterWatchers();
+  services_.auto_connect.StopPrinterWatchers();
   view_.RepaintWaitWindow();
-  services_.StopFaxWatchers();
+  services_.auto_connect.StopFaxWatchers();
   view_.RepaintWaitWindow();
 
-  services_.FreeAutoConnectEntries();
-  services_.CloseLocks();
-  services_.DeleteAllTcpBus();
-  services_.ClearServerTree();
+  services_.auto_connect.FreeAutoConnectEntries();
+  services_.system.CloseLocks();
+  services_.devices.DeleteAllTcpBus();
+  services_.devices.ClearServerTree();
   if (master_bus_open_) {
-    if (!services_.CloseMasterBus()) settings_.Write(kFormCloseFailedValue, kCloseFailedText);
+    if (!services_.bus.CloseMasterBus()) settings_.Write(kFormCloseFailedValue, kCloseFailedText);
     master_bus_open_ = false;
   }
 
   view_.TrayDelete();
   view_.CloseWaitWindow();
   SavePlacement();
-  return true;
 }
 
 void MainPresenter::SavePlacement() {

@@ -20,21 +20,23 @@ constexpr int kPanelWidth = 1920;
 constexpr int kFirstBarLeft = 11;
 constexpr int kMinTreeHeight = 80;
 
-constexpr ToolButton kWidth85Buttons[] = {
-    ToolButton::SBtn_Config,     ToolButton::SBtn_AConnectPrint, ToolButton::SBtn_AConnectFax,
-    ToolButton::SBtn_Connect,    ToolButton::SBtn_Disconnect,    ToolButton::SBtn_Request,
-    ToolButton::SBtn_AConnectScan, ToolButton::SBtn_NetDisk};
+constexpr ToolButton kWidth85Buttons[] = {ToolButton::SBtn_Config,       ToolButton::SBtn_AConnectPrint,
+                                          ToolButton::SBtn_AConnectFax,  ToolButton::SBtn_Connect,
+                                          ToolButton::SBtn_Disconnect,   ToolButton::SBtn_Request,
+                                          ToolButton::SBtn_AConnectScan, ToolButton::SBtn_NetDisk};
 
-constexpr ToolButton kBar1[] = {ToolButton::SBtn_FindServer, ToolButton::SBtn_Spacer1,    ToolButton::SBtn_Config,
-                                ToolButton::SBtn_AConnectPrint, ToolButton::SBtn_AConnectFax, ToolButton::SBtn_HPage,
-                                ToolButton::SBtn_Spacer2,    ToolButton::SBtn_Ravel};
-constexpr ToolButton kBar2[] = {ToolButton::SBtn_Connect, ToolButton::SBtn_Disconnect, ToolButton::SBtn_Request};
+constexpr ToolButton kBar1[] = {ToolButton::SBtn_FindServer,  ToolButton::SBtn_Spacer1,
+                                ToolButton::SBtn_Config,      ToolButton::SBtn_AConnectPrint,
+                                ToolButton::SBtn_AConnectFax, ToolButton::SBtn_HPage,
+                                ToolButton::SBtn_Spacer2,     ToolButton::SBtn_Ravel};
+constexpr ToolButton kBar2[] = {ToolButton::SBtn_Connect, ToolButton::SBtn_Disconnect,
+                                ToolButton::SBtn_Request};
 constexpr ToolButton kBar3[] = {ToolButton::SBtn_AConnectScan, ToolButton::SBtn_NetDisk};
 
 constexpr ToolBarId kBars[] = {ToolBarId::ToolBar1, ToolBarId::ToolBar2, ToolBarId::ToolBar3};
 
 constexpr ToolButton kHiddenButtons[] = {ToolButton::SBtn_AConnectFax, ToolButton::SBtn_Ravel,
-                                         ToolButton::SBtn_FindServer, ToolButton::SBtn_HPage,
+                                         ToolButton::SBtn_FindServer,  ToolButton::SBtn_HPage,
                                          ToolButton::SBtn_NetDisk,     ToolButton::SBtn_Spacer1,
                                          ToolButton::SBtn_Spacer2};
 constexpr MainAction kHiddenActions[] = {MainAction::Action_AConnectFaxSet, MainAction::Action_AConnectFaxDel,
@@ -45,26 +47,36 @@ constexpr MenuItem kHiddenItems[] = {MenuItem::MItem_FaxList,      MenuItem::MIt
                                      MenuItem::MItem_ImportImage1, MenuItem::MItem_ImportImage2,
                                      MenuItem::MItem_ImportImage3};
 
-constexpr MainAction kAllActions[] = {
-    MainAction::Action_Configure,      MainAction::Action_Connect,          MainAction::Action_Disconnect,
-    MainAction::Action_Request,        MainAction::Action_AConnectScan,     MainAction::Action_AConnectPrintSet,
-    MainAction::Action_AConnectPrintDel};
-constexpr MenuItem kCaptionedItems[] = {MenuItem::FileMenu,  MenuItem::FileExit,  MenuItem::Tools1,
-                                        MenuItem::Configure, MenuItem::AutoConnectPrinterList1,
-                                        MenuItem::HelpMenu,  MenuItem::HelpAbout, MenuItem::OpenCC,
+constexpr MainAction kAllActions[] = {MainAction::Action_Configure,       MainAction::Action_Connect,
+                                      MainAction::Action_Disconnect,      MainAction::Action_Request,
+                                      MainAction::Action_AConnectScan,    MainAction::Action_AConnectPrintSet,
+                                      MainAction::Action_AConnectPrintDel};
+constexpr MenuItem kCaptionedItems[] = {MenuItem::FileMenu,
+                                        MenuItem::FileExit,
+                                        MenuItem::Tools1,
+                                        MenuItem::Configure,
+                                        MenuItem::AutoConnectPrinterList1,
+                                        MenuItem::HelpMenu,
+                                        MenuItem::HelpAbout,
+                                        MenuItem::OpenCC,
                                         MenuItem::Exit1};
 
 }  // namespace
 
 void MainPresenter::ApplyJapaneseCaptions() {
+  const ui::TextTable& texts = ui::JapaneseTexts();
   view_.SetMemoFontSize(10);
-  for (MenuItem item : kCaptionedItems) view_.SetMenuItemCaption(item, std::string(JapaneseCaption(item)));
+  for (MenuItem item : kCaptionedItems)
+    if (auto text = texts.Find(TextIdOf(item))) view_.SetMenuItemCaption(item, std::string(*text));
   // Actions first: a linked button takes its action's caption, and the
   // buttons' own (two-line) captions must win.
-  for (MainAction action : kAllActions) view_.SetActionCaption(action, std::string(JapaneseCaption(action)));
-  for (ToolButton button : kWidth85Buttons)
-    if (!JapaneseCaption(button).empty())
-      view_.SetToolButtonCaption(button, std::string(JapaneseCaption(button)));
+  for (MainAction action : kAllActions)
+    if (auto text = texts.Find(TextIdOf(action))) view_.SetActionCaption(action, std::string(*text));
+  for (ToolButton button : kWidth85Buttons) {
+    std::optional<ui::TextId> id = TextIdOf(button);
+    if (auto text = id ? texts.Find(*id) : std::nullopt)
+      view_.SetToolButtonCaption(button, std::string(*text));
+  }
 }
 
 void MainPresenter::LayOut() {
@@ -86,9 +98,9 @@ void MainPresenter::LayOut() {
   view_.SetControlVisible(MainControl::Splitter, false);
   view_.SetControlVisible(MainControl::InfoTreeView, false);
 
-  computer_name_ = services_.ComputerName();
-  user_name_ = services_.UserName();
-  program_version_ = services_.ProgramVersion();
+  computer_name_ = services_.system.ComputerName();
+  user_name_ = services_.system.UserName();
+  program_version_ = services_.system.ProgramVersion();
 
   for (ToolButton b : kHiddenButtons) view_.SetToolButtonVisible(b, false);
   for (MainAction a : kHiddenActions) view_.SetActionVisible(a, false);
@@ -150,8 +162,8 @@ void MainPresenter::ApplyPlacement() {
   }
 
   Rect work = view_.WorkArea();
-  int work_width = work.right - work.left;
-  int work_height = work.bottom - work.top;
+  int work_width = work.width;
+  int work_height = work.height;
   int top = CentredOffset(work_height, view_.Height());
   view_.SetTop(top);
   view_.SetLeft(CentredOffset(work_width, view_.Width()));

@@ -10,10 +10,12 @@ using Layout = PresenterTest;
 TEST_F(Layout, EmptyRegistryGetsTheDesignedLayoutAndItsValuesWritten) {
   ASSERT_EQ(Create(), std::nullopt);
   EXPECT_EQ(view_.caption, "Vessix");
-  EXPECT_EQ(view_.bar_width, (std::map<ToolBarId, int>{{ToolBarId::ToolBar1, 170}, {ToolBarId::ToolBar2, 255},
-                                                        {ToolBarId::ToolBar3, 85}}));
-  EXPECT_EQ(view_.bar_left, (std::map<ToolBarId, int>{{ToolBarId::ToolBar1, 11}, {ToolBarId::ToolBar2, 181},
-                                                       {ToolBarId::ToolBar3, 436}}));
+  EXPECT_EQ(view_.bar_width,
+            (std::map<ToolBarId, int>{
+                {ToolBarId::ToolBar1, 170}, {ToolBarId::ToolBar2, 255}, {ToolBarId::ToolBar3, 85}}));
+  EXPECT_EQ(view_.bar_left,
+            (std::map<ToolBarId, int>{
+                {ToolBarId::ToolBar1, 11}, {ToolBarId::ToolBar2, 181}, {ToolBarId::ToolBar3, 436}}));
   // 170 + 255 + 85 + 2 + 3 * 18 = 566 and 380 are below the window's minimum size.
   EXPECT_EQ(view_.width, 680);
   EXPECT_EQ(view_.height, 400);
@@ -22,10 +24,15 @@ TEST_F(Layout, EmptyRegistryGetsTheDesignedLayoutAndItsValuesWritten) {
   EXPECT_TRUE(view_.designed);
   EXPECT_EQ(view_.memo_top, 101);
   EXPECT_EQ(view_.memo_height, 234);
-  for (auto [name, text] : std::vector<std::pair<std::string, std::string>>{
-           {"VessixTitle", "Vessix"}, {"Disconnect Timing", "10"}, {"ToolBar Order", "123"},
-           {"MainForm Width", "680"}, {"MainForm Height", "400"}, {"MainForm Top", "312"},
-           {"MainForm Left", "300"}, {"MainForm WindowState", "0"}, {"UDSTreeView Height", "250"}})
+  for (auto [name, text] : std::vector<std::pair<std::string, std::string>>{{"VessixTitle", "Vessix"},
+                                                                            {"Disconnect Timing", "10"},
+                                                                            {"ToolBar Order", "123"},
+                                                                            {"MainForm Width", "680"},
+                                                                            {"MainForm Height", "400"},
+                                                                            {"MainForm Top", "312"},
+                                                                            {"MainForm Left", "300"},
+                                                                            {"MainForm WindowState", "0"},
+                                                                            {"UDSTreeView Height", "250"}})
     EXPECT_EQ(Value(name), text) << name;
 
   // Hidden buttons do not count in the widths above; the Japanese captions are in.
@@ -35,10 +42,14 @@ TEST_F(Layout, EmptyRegistryGetsTheDesignedLayoutAndItsValuesWritten) {
 }
 
 TEST_F(Layout, ValidStoredValuesApplyAndNothingButTheTitleIsWritten) {
-  for (auto [name, text] : std::vector<std::pair<std::string, std::string>>{
-           {"Disconnect Timing", "30"}, {"ToolBar Order", "213"}, {"MainForm Width", "900"},
-           {"MainForm Height", "700"}, {"MainForm Top", "100"}, {"MainForm Left", "40"},
-           {"MainForm WindowState", "2"}, {"UDSTreeView Height", "300"}})
+  for (auto [name, text] : std::vector<std::pair<std::string, std::string>>{{"Disconnect Timing", "30"},
+                                                                            {"ToolBar Order", "213"},
+                                                                            {"MainForm Width", "900"},
+                                                                            {"MainForm Height", "700"},
+                                                                            {"MainForm Top", "100"},
+                                                                            {"MainForm Left", "40"},
+                                                                            {"MainForm WindowState", "2"},
+                                                                            {"UDSTreeView Height", "300"}})
     Store(name, text);
   reg_.SetString(kLM, kKey, "Product Version", "1.80");
   ASSERT_EQ(Create("English"), std::nullopt);
@@ -104,8 +115,8 @@ TEST_F(Layout, PlacementValuesFallBackOnTheCurrentOnes) {
   };
   for (const Case& c : cases) {
     reg_.DeleteKey(kCU, "Software");
-    for (const char* v : {"MainForm Width", "MainForm Height", "MainForm Top", "MainForm Left",
-                          "UDSTreeView Height"})
+    for (const char* v :
+         {"MainForm Width", "MainForm Height", "MainForm Top", "MainForm Left", "UDSTreeView Height"})
       Store(v, v == std::string("MainForm Top") ? "10" : v == std::string("MainForm Left") ? "20" : "1");
     Store(c.name, c.stored);
     reg_.ClearWrites();
@@ -122,11 +133,26 @@ TEST_F(Layout, PlacementValuesFallBackOnTheCurrentOnes) {
   }
 }
 
+// A work area that does not start at the screen's corner (a task bar at the
+// top or left): the window is centred in its extent, and the bounds that
+// decide whether a stored top or left is usable are that extent too.
+TEST_F(Layout, WorkAreaOffTheCornerCentresByItsExtent) {
+  view_.work = Rect{100, 40, 1180, 984};  // left, top, width, height
+  Store("MainForm Top", "990");           // beyond the extent: replaced
+  Store("MainForm Left", "1150");         // within the extent: kept
+  ASSERT_EQ(Create(), std::nullopt);
+  EXPECT_EQ(view_.top, (984 - 400) / 2);  // 400: the minimum height
+  EXPECT_EQ(Value("MainForm Top"), std::to_string((984 - 400) / 2));
+  EXPECT_EQ(view_.left, 1150);
+}
+
 TEST_F(Layout, WindowStateOnlyTakesTheStatesItNames) {
-  for (auto [stored, state, written] : std::vector<std::tuple<std::string, WindowState, std::string>>{
-           {"1", WindowState::kMinimised, "1"}, {"2", WindowState::kMaximised, "2"},
-           {"3", WindowState::kNormal, "3"}, {"-1", WindowState::kNormal, "-1"},
-           {"max", WindowState::kNormal, "0"}}) {
+  for (auto [stored, state, written] :
+       std::vector<std::tuple<std::string, WindowState, std::string>>{{"1", WindowState::kMinimised, "1"},
+                                                                      {"2", WindowState::kMaximised, "2"},
+                                                                      {"3", WindowState::kNormal, "3"},
+                                                                      {"-1", WindowState::kNormal, "-1"},
+                                                                      {"max", WindowState::kNormal, "0"}}) {
     Store("MainForm WindowState", stored);
     view_ = FakeMainView();
     ASSERT_EQ(Create(), std::nullopt);

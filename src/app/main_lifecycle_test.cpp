@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/main_network_status.h"
 #include "app/main_test_fixture.h"
 #include "app/main_texts.h"
 #include "platform/trace.h"
@@ -11,42 +12,36 @@ using namespace std::chrono_literals;
 using Lifecycle = PresenterTest;
 using Calls = std::vector<std::string>;
 
+// The texts as the user reads them (not taken from the tables under test).
+const std::string kInstallFailedText =
+    "「Vessix」のインストールに失敗しました。もう一度インストールしてください。";
+const std::string kNoNetworkText =
+    "お使いのパソコンがネットワークに接続されていないか、ネットワークが有効になっていません。";
+const std::string kHeldDevicesQuestion =
+    "接続中のデバイスがあります。終了すると切断されますが、よろしいですか？";
+
 TEST_F(Lifecycle, FormCreateRunsEveryStartStepInOrder) {
   services_.language_pack = true;
   ASSERT_EQ(Create(), std::nullopt);
   EXPECT_EQ(services_.calls,
-            (Calls{"cd C:\\Program Files\\VUV", "ReadZARiraverIni", "LoadLanguagePack 1041", "ReinitializeForms",
-                   "CreateLocks", "ReadAutoConnectEntries", "OpenMasterBus", "DriverVersion",
-                   "AddFirewallApplication C:\\Program Files\\VUV\\Vessix.exe | Vessix",
+            (Calls{"cd C:\\Program Files\\VUV", "ReadZARiraverIni", "LoadLanguagePack 1041",
+                   "ReinitializeForms", "CreateLocks", "ReadAutoConnectEntries", "OpenMasterBus",
+                   "DriverVersion", "AddFirewallApplication C:\\Program Files\\VUV\\Vessix.exe | Vessix",
                    "AddFirewallPort 7419 | Vessix UDP Port",
-                   // port self-test on a socket set of its own
-                   "EnumerateAdapters", "OpenDiscoverySockets", "CheckUDPSocket", "CheckTCPSocket",
-                   "CloseDiscoverySockets",
-                   // the working sockets, then what uses them
-                   "GetWindowsVersion", "EnumerateAdapters", "OpenDiscoverySockets", "StartDiscovery",
-                   "StartEventReader"}));
+                   // the port self-test on a socket set of its own, then the
+                   // working sockets and what uses them
+                   "PortSelfTest", "OpenWorkingSockets", "StartDiscovery", "StartEventReader"}));
   EXPECT_EQ(clock_.sleeps, std::vector<Clock::Duration>{100ms});
   EXPECT_EQ(view_.interval[MainTimer::Timer_Click], 510);
   EXPECT_FALSE(view_.timer[MainTimer::Timer_MiniWindow]);
   EXPECT_EQ(presenter_->tray_icon(), (TrayIcon{AppIcon::kMain, "Vessix"}));
 }
 
-TEST_F(Lifecycle, PortInUseMovesTheWorkingSocketsToEphemeralPorts) {
-  services_.open_results = {false, false, true};
-  services_.port_used = true;
+TEST_F(Lifecycle, WithoutWorkingSocketsTheProgramRunsOn) {
+  services_.sockets_open = false;  // no adapter, or the network is not ready
   ASSERT_EQ(Create(), std::nullopt);
-  auto first = std::find(services_.calls.begin(), services_.calls.end(), "EnumerateAdapters");
-  EXPECT_EQ(Calls(first, services_.calls.end()),
-            (Calls{"EnumerateAdapters", "OpenDiscoverySockets", "CheckUDPPort", "CloseDiscoverySockets",
-                   "GetWindowsVersion", "EnumerateAdapters", "OpenDiscoverySockets", "CheckUDPPort",
-                   "EnumerateAdapters", "OpenDiscoverySockets ephemeral", "StartDiscovery", "StartEventReader"}));
-
-  services_.calls.clear();
-  services_.open_results = {true, false};
-  services_.port_used = false;  // the network is not ready: go on without sockets
-  ASSERT_EQ(Create(), std::nullopt);
-  EXPECT_EQ(std::count(services_.calls.begin(), services_.calls.end(), "OpenDiscoverySockets ephemeral"), 0);
-  EXPECT_EQ(services_.calls.back(), "StartEventReader");
+  EXPECT_EQ(Calls(services_.calls.end() - 3, services_.calls.end()),
+            (Calls{"OpenWorkingSockets", "StartDiscovery", "StartEventReader"}));
 }
 
 TEST_F(Lifecycle, WithoutADriverTheInstallationMessageEndsTheProgram) {
@@ -57,7 +52,8 @@ TEST_F(Lifecycle, WithoutADriverTheInstallationMessageEndsTheProgram) {
   EXPECT_EQ(messages_.shown[0].caption, "Vessix");
   EXPECT_EQ(messages_.shown[0].buttons, MsgButtons::kOk);
   // Nothing after the driver check starts, and closing has nothing to stop.
-  EXPECT_EQ(Calls(services_.calls.end() - 2, services_.calls.end()), (Calls{"OpenMasterBus", "GetWindowsVersion"}));
+  EXPECT_EQ(Calls(services_.calls.end() - 2, services_.calls.end()),
+            (Calls{"OpenMasterBus", "GetWindowsVersion"}));
   EXPECT_TRUE(presenter_->FormCloseQuery());
   EXPECT_EQ(services_.calls.back(), "GetWindowsVersion");
   EXPECT_TRUE(view_.log.empty());
@@ -93,8 +89,8 @@ TEST_F(Lifecycle, OldDriversEndTheProgramByTextComparison) {
     EXPECT_EQ(Create() == std::nullopt, runs) << full;
     if (runs) continue;
     ASSERT_EQ(messages_.shown.size(), 1u);
-    EXPECT_EQ(messages_.shown[0].text,
-              "Warning !!!\n\nCurrent Driver Version is : " + short_text + "\n\nPlease change Driver Version to 1.35");
+    EXPECT_EQ(messages_.shown[0].text, "Warning !!!\n\nCurrent Driver Version is : " + short_text +
+                                           "\n\nPlease change Driver Version to 1.35");
     EXPECT_EQ(services_.calls.back(), "DriverVersion");
   }
 }
@@ -116,7 +112,7 @@ TEST_F(Lifecycle, FirstShowStartsTheRefreshTimerAndShowsTheNetworkState) {
   EXPECT_FALSE(view_.control_enabled[MainControl::MainPanel]);
   EXPECT_EQ(view_.memo, kNoNetworkText);
   EXPECT_EQ(view_.app_icon, AppIcon::kNoNetwork);
-  EXPECT_EQ(presenter_->tray_icon(), (TrayIcon{AppIcon::kNoNetwork, "Vessix - \n" + std::string(kNoNetworkText)}));
+  EXPECT_EQ(presenter_->tray_icon(), (TrayIcon{AppIcon::kNoNetwork, "Vessix - \n" + kNoNetworkText}));
 }
 
 TEST_F(Lifecycle, MiniStartsOffScreenHidesToTheTrayAndReturnsToTheSavedTop) {
@@ -126,10 +122,14 @@ TEST_F(Lifecycle, MiniStartsOffScreenHidesToTheTrayAndReturnsToTheSavedTop) {
   EXPECT_EQ(view_.top, 3000);
   presenter_->FormShow();
   EXPECT_EQ(view_.top, 3000);
+  view_.log.clear();
   presenter_->OnTimerMiniWindow();
   EXPECT_FALSE(view_.timer[MainTimer::Timer_MiniWindow]);
   EXPECT_EQ(view_.top, 3001);
   EXPECT_FALSE(view_.visible);
+  // Only the tray icon remains: with the application window still visible a
+  // second start would bring that to the top and leave the main window hidden.
+  EXPECT_EQ(view_.log, (Calls{"tray add Vessix", "hide app", "hide"}));
   view_.log.clear();
   presenter_->OnAppMessage(119);  // a second instance asks
   EXPECT_EQ(view_.log, (Calls{"tray delete", "show app", "show"}));
@@ -190,14 +190,16 @@ TEST_F(Lifecycle, CloseSequenceStopsInOrderOnceAndSavesThePlacement) {
   EXPECT_EQ(services_.calls,
             (Calls{"SetProcessClosing", "DisconnectAllHeldDevices", "CloseSocketsAndStopSocketLibrary",
                    "StopDiscoveryListener", "StopEventReader", "StopPrinterWatchers", "StopFaxWatchers",
-                   "FreeAutoConnectEntries", "CloseLocks", "DeleteAllTcpBus", "ClearServerTree", "CloseMasterBus"}));
-  EXPECT_EQ(view_.log, (Calls{"wait Vessixの終了", "clear selection", "wait repaint", "wait repaint", "wait repaint",
-                              "wait repaint", "tray delete", "wait close"}));
+                   "FreeAutoConnectEntries", "CloseLocks", "DeleteAllTcpBus", "ClearServerTree",
+                   "CloseMasterBus"}));
+  EXPECT_EQ(view_.log, (Calls{"wait Vessixの終了", "clear selection", "wait repaint", "wait repaint",
+                              "wait repaint", "wait repaint", "tray delete", "wait close"}));
   EXPECT_FALSE(view_.timer[MainTimer::Timer_DelPrintDialog]);
   EXPECT_TRUE(presenter_->closing());
   EXPECT_EQ(trace.Lines(), Calls{"bWMQUERYEND(Shutdown OS) : 0"});
   // Top 3001 (hidden by "-mini"), a negative left and the minimised state are not saved.
-  EXPECT_EQ(WrittenNames(), (Calls{"MainForm Width", "MainForm Height", "UDSTreeView Height", "ToolBar Order"}));
+  EXPECT_EQ(WrittenNames(),
+            (Calls{"MainForm Width", "MainForm Height", "UDSTreeView Height", "ToolBar Order"}));
   EXPECT_EQ(Value("MainForm Width"), "900");
   EXPECT_EQ(Value("ToolBar Order"), "213");
 
@@ -219,6 +221,51 @@ TEST_F(Lifecycle, ShutdownOfWindowsClosesWithoutTheWaitWindowAndReportsAFailedCl
   EXPECT_EQ(Value("MainForm Top"), "312");
   EXPECT_EQ(Value("MainForm WindowState"), "0");
   EXPECT_FALSE(presenter_->master_bus_open());
+}
+
+TEST_F(Lifecycle, CloseRequestsWhileTheSequencePumpsAreRefusedWhicheverRouteStartedIt) {
+  // A WM_CLOSE pumped while the sequence waits for a thread reaches
+  // FormCloseQuery again: it must not let the window be destroyed.
+  for (bool by_shutdown : {false, true}) {
+    ASSERT_EQ(Create(), std::nullopt);
+    services_.calls.clear();
+    std::vector<bool> nested;
+    services_.on_call = [&](const std::string& name) {
+      if (name == "StopEventReader" || name == "StopPrinterWatchers")
+        nested.push_back(presenter_->FormCloseQuery());
+      if (name == "StopFaxWatchers") nested.push_back(!presenter_->OnQueryEndSession());
+    };
+    EXPECT_TRUE(by_shutdown ? presenter_->OnQueryEndSession() : presenter_->FormCloseQuery());
+    services_.on_call = nullptr;
+    EXPECT_EQ(nested, (std::vector<bool>{false, false, false})) << by_shutdown;
+    EXPECT_EQ(services_.calls.back(), "CloseMasterBus") << "the sequence ran to its end";
+    EXPECT_TRUE(presenter_->FormCloseQuery()) << "after the sequence the window may close";
+  }
+}
+
+TEST_F(Lifecycle, TrayIconKeepsTheNetworkStateWhenHiddenToTheTray) {
+  ASSERT_EQ(Create(), std::nullopt);
+  presenter_->FormShow();  // sockets open: the normal icon and tip
+  MainNetworkStatus status_view(view_);
+  status_view.BindPresenter(presenter_.get());
+  discovery::NetworkStatusPresenter status(
+      status_view, [] { return true; }, [] { return std::string("Vessix"); });
+  status.NoNetworkStep();
+  const TrayIcon no_network{AppIcon::kNoNetwork, "Vessix - \n" + kNoNetworkText};
+  EXPECT_EQ(view_.tray, no_network);
+  EXPECT_EQ(view_.app_icon, AppIcon::kNoNetwork);
+
+  // Hiding re-adds the icon in force, not the one of the last show.
+  presenter_->OnSysCommand(kScClose, 0);
+  EXPECT_EQ(view_.tray, no_network);
+  presenter_->OnAppMessage(kTrayDoubleClick);
+  presenter_->OnSysCommand(0, 0);
+  EXPECT_EQ(view_.tray, no_network);
+
+  status.NetworkOkStep();
+  presenter_->OnTimerMiniWindow();
+  EXPECT_EQ(view_.tray, (TrayIcon{AppIcon::kMain, "Vessix"}));
+  EXPECT_EQ(presenter_->tray_icon(), view_.tray);
 }
 
 }  // namespace

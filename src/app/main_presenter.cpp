@@ -31,25 +31,25 @@ MainPresenter::MainPresenter(Ports ports, LanguageState titles, std::vector<std:
       args_(std::move(args)) {}
 
 void MainPresenter::Construct() {
-  SplitProgramPath(services_.ExecutablePath(), &exe_folder_, &exe_base_name_);
-  if (!exe_folder_.empty()) services_.SetWorkingDirectory(exe_folder_);
+  SplitProgramPath(services_.system.ExecutablePath(), &exe_folder_, &exe_base_name_);
+  if (!exe_folder_.empty()) services_.system.SetWorkingDirectory(exe_folder_);
   view_.SetTimerInterval(MainTimer::Timer_Click, view_.DoubleClickTimeMs() + 10);
   view_.SetMemoText("");
   view_.SetControlVisible(MainControl::MsgMemo, false);
 }
 
 std::optional<int> MainPresenter::FormCreate() {
-  services_.ReadZARiraverIni();
+  services_.auto_connect.ReadZARiraverIni();
   if (settings_.Read(kDisconnectTimingValue).empty()) settings_.Write(kDisconnectTimingValue, "10");
-  if (services_.LoadLanguagePack(LocaleIdOf(titles_.language))) services_.ReinitializeForms();
+  if (services_.options.LoadLanguagePack(LocaleIdOf(titles_.language))) services_.options.ReinitializeForms();
   LayOut();
   install_directory_ = settings_.Read(RegRoot::kLocalMachine, kInstallDirectoryValue);
-  services_.CreateLocks();
-  services_.ReadAutoConnectEntries();
+  services_.system.CreateLocks();
+  services_.auto_connect.ReadAutoConnectEntries();
 
-  master_bus_open_ = services_.OpenMasterBus();
+  master_bus_open_ = services_.bus.OpenMasterBus();
   if (!master_bus_open_) return NoDriver();
-  DriverVersionText version = services_.DriverVersion();
+  DriverVersionText version = services_.bus.DriverVersion();
   if (DriverVersionTooOld(version.full)) {
     messages_.Show("Warning !!!\n\nCurrent Driver Version is : " + version.short_text +
                        "\n\nPlease change Driver Version to 1.35",
@@ -57,11 +57,11 @@ std::optional<int> MainPresenter::FormCreate() {
     return 0;
   }
 
-  services_.AddFirewallApplication(services_.ExecutablePath(), titles_.app_title);
+  services_.options.AddFirewallApplication(services_.system.ExecutablePath(), titles_.app_title);
   clock_.SleepFor(100ms);
-  services_.AddFirewallPort(kDiscoveryPort, titles_.app_title + " UDP Port");
+  services_.options.AddFirewallPort(kDiscoveryPort, titles_.app_title + " UDP Port");
 
-  PortSelfTest();
+  services_.discovery.PortSelfTest();
 
   for (const std::string& arg : args_) {
     if (arg != "-mini") continue;
@@ -73,52 +73,26 @@ std::optional<int> MainPresenter::FormCreate() {
 
   tray_ = {AppIcon::kMain, view_.Caption()};
 
-  OpenWorkingSockets();
-  services_.StartDiscovery();
-  if (master_bus_open_) services_.StartEventReader();
+  services_.discovery.OpenWorkingSockets();
+  services_.discovery.StartDiscovery();
+  if (master_bus_open_) services_.bus.StartEventReader();
   created_ = true;
   return std::nullopt;
 }
 
 std::optional<int> MainPresenter::NoDriver() {
-  uint32_t flags = services_.GetWindowsVersion();
+  uint32_t flags = services_.system.GetWindowsVersion();
   if (flags & kRebootPendingFlag) {
-    MsgResult answer = messages_.Show(std::string(kRebootText), view_.Caption(), MsgButtons::kOkCancel,
-                                      MsgIcon::kNone);
+    MsgResult answer =
+        messages_.Show(Text(ui::TextId::Msg_Reboot), view_.Caption(), MsgButtons::kOkCancel, MsgIcon::kNone);
     if (answer != MsgResult::kCancel) {
-      services_.RunRebootCommand();
+      services_.system.RunRebootCommand();
       return 0;
     }
   }
   if (japanese())
-    messages_.Show(std::string(kInstallFailedText), titles_.title_text, MsgButtons::kOk, MsgIcon::kNone);
+    messages_.Show(Text(ui::TextId::Msg_InstallFailed), titles_.title_text, MsgButtons::kOk, MsgIcon::kNone);
   return 0;
-}
-
-void MainPresenter::PortSelfTest() {
-  services_.EnumerateAdapters();
-  if (services_.OpenDiscoverySockets(false)) {
-    TraceLine(std::string("CheckUDPSocket() : ") + (services_.CheckUDPSocket() ? "OK" : "NG"));
-    TraceLine(std::string("CheckTCPSocket() : ") + (services_.CheckTCPSocket() ? "OK" : "NG"));
-  } else if (services_.CheckUDPPort(kDiscoveryPort)) {
-    TraceLine("Port : 7419 be used by others.");
-  } else {
-    TraceLine("Port : 7419 is free.");
-  }
-  services_.CloseDiscoverySockets();
-}
-
-void MainPresenter::OpenWorkingSockets() {
-  services_.GetWindowsVersion();
-  services_.EnumerateAdapters();
-  if (services_.OpenDiscoverySockets(false)) return;
-  if (services_.CheckUDPPort(kDiscoveryPort)) {
-    services_.EnumerateAdapters();
-    services_.OpenDiscoverySockets(true);
-    TraceLine("Port : 7419 be used by others.");
-  } else {
-    TraceLine("Port : 7419 maybe be network is not ready.");
-  }
 }
 
 void MainPresenter::FormShow() {
@@ -133,18 +107,19 @@ void MainPresenter::FormShow() {
     }
   }
   view_.SetControlVisible(MainControl::StatusBar, false);
-  if (services_.AnyDiscoverySocketOpen()) {
+  if (services_.discovery.AnySocketOpen()) {
     view_.SetControlVisible(MainControl::MsgMemo, false);
     view_.SetApplicationIcon(AppIcon::kMain);
     tray_.icon = AppIcon::kMain;
     tray_.tip = titles_.app_title;
-  } else if (view_.IsTreeEmpty() && view_.IsMainWindowVisible() && !view_.IsControlVisible(MainControl::MsgMemo)) {
+  } else if (view_.IsTreeEmpty() && view_.IsMainWindowVisible() &&
+             !view_.IsControlVisible(MainControl::MsgMemo)) {
     view_.SetControlEnabled(MainControl::MainPanel, false);
     view_.SetControlVisible(MainControl::MsgMemo, true);
-    if (japanese()) view_.SetMemoText(std::string(kNoNetworkText));
+    if (japanese()) view_.SetMemoText(Text(ui::TextId::Msg_NoNetwork));
     view_.SetApplicationIcon(AppIcon::kNoNetwork);
     tray_.icon = AppIcon::kNoNetwork;
-    if (japanese()) tray_.tip = titles_.app_title + " - \n" + std::string(kNoNetworkText);
+    if (japanese()) tray_.tip = titles_.app_title + " - \n" + Text(ui::TextId::Msg_NoNetwork);
   }
   view_.TrayModify(tray_);
   if (japanese()) {
@@ -158,8 +133,9 @@ void MainPresenter::FormShow() {
 void MainPresenter::OnTimerMiniWindow() {
   view_.SetTimerEnabled(MainTimer::Timer_MiniWindow, false);
   view_.SetTop(kMiniHiddenTop);
-  view_.TrayAdd(tray_);
-  view_.HideMainWindow();
+  // Only the tray icon remains: a visible application window would make a
+  // second start bring it to the top instead of showing the main window.
+  HideToTray(true);
 }
 
 void MainPresenter::HideToTray(bool hide_application_window) {
@@ -188,8 +164,18 @@ bool MainPresenter::OnSysCommand(uint64_t command, int64_t lparam) {
 
 bool MainPresenter::OnQueryEndSession() {
   os_shutdown_ = true;
+  if (in_close_sequence_) return true;  // already closing; the sequence goes on
   return FormCloseQuery();
 }
+
+void MainPresenter::SetNetworkIcon(AppIcon icon) {
+  view_.SetApplicationIcon(icon);
+  tray_.icon = icon;
+}
+
+void MainPresenter::SetTrayTip(std::string tip) { tray_.tip = std::move(tip); }
+
+void MainPresenter::UpdateTrayIcon() { view_.TrayModify(tray_); }
 
 void MainPresenter::OnAppMessage(int64_t lparam) {
   if (lparam == kActivateParam || lparam == kTrayDoubleClick) {
@@ -205,9 +191,9 @@ void MainPresenter::OnTrayOpen() { ShowFromTray(); }
 void MainPresenter::OnTrayExit() { view_.CloseMainWindow(); }
 
 void MainPresenter::OnFileExit() {
-  if (services_.AnyDeviceHeldBy(computer_name_)) {
-    MsgResult answer = messages_.Show(std::string(kHeldDevicesQuestion), titles_.title_text, MsgButtons::kYesNo,
-                                      MsgIcon::kExclamation);
+  if (services_.devices.AnyDeviceHeldBy(computer_name_)) {
+    MsgResult answer = messages_.Show(Text(ui::TextId::Msg_HeldDevices), titles_.title_text,
+                                      MsgButtons::kYesNo, MsgIcon::kExclamation);
     if (answer != MsgResult::kYes) return;
   }
   view_.CloseMainWindow();

@@ -16,6 +16,7 @@
 #include "app/settings_store.h"
 #include "app/startup_services.h"
 #include "platform/clock.h"
+#include "ui/texts.h"
 
 namespace vx::app {
 
@@ -33,7 +34,7 @@ class MainPresenter {
   struct Ports {
     MainView& view;
     MessageBoxes& messages;
-    StartupServices& services;
+    StartupServices services;
     Settings& settings;
     Clock& clock;
   };
@@ -64,7 +65,8 @@ class MainPresenter {
 
   // WM_QUERYENDSESSION: sets the OS-shutdown flag, then runs the default
   // processing of the main window, which is the close query. Returns the
-  // answer for the system (true: the session may end).
+  // answer for the system (true: the session may end; also while a close
+  // sequence started by another route is still under way).
   bool OnQueryEndSession();
 
   // The private message 1125 with this lParam (a second instance's 119, the
@@ -76,8 +78,19 @@ class MainPresenter {
   void OnFileExit();  // System menu "Exit": asks first when devices are held
 
   // The close query `FormCloseQuery`: runs the close sequence once and
-  // returns true (the window may close). A second call returns true at once.
+  // returns true (the window may close). A later call returns true at once;
+  // a call made while the sequence runs (a WM_CLOSE pumped during its waits,
+  // whichever route started it) returns false: the window must not be
+  // destroyed under the sequence.
   bool FormCloseQuery();
+
+  // --- The tray icon's one state ---
+  // The discovery listener's no-network and network-ok steps change the icon
+  // and the tip here (through MainNetworkStatus), so that hiding to the tray
+  // adds the icon and tip in force, never an older copy.
+  void SetNetworkIcon(AppIcon icon);  // the application's and the tray's icon
+  void SetTrayTip(std::string tip);
+  void UpdateTrayIcon();  // NIM_MODIFY with the state in force
 
   // --- State other parts of the program read ---
   const LanguageState& titles() const { return titles_; }
@@ -100,16 +113,17 @@ class MainPresenter {
   void LayOutToolBars();         // main_layout.cpp
   void ApplyPlacement();         // main_layout.cpp
   std::optional<int> NoDriver();
-  void PortSelfTest();
-  void OpenWorkingSockets();
   void HideToTray(bool hide_application_window);
   void ShowFromTray();
-  void SavePlacement();  // main_close.cpp
+  void RunCloseSequence();  // main_close.cpp
+  void SavePlacement();     // main_close.cpp
   bool japanese() const { return titles_.japanese(); }
+  // A text of the current language (the designed one where it has none).
+  std::string Text(ui::TextId id) const { return std::string(ui::Text(titles_.language, id)); }
 
   MainView& view_;
   MessageBoxes& messages_;
-  StartupServices& services_;
+  StartupServices services_;
   Settings& settings_;
   Clock& clock_;
   LanguageState titles_;
@@ -120,6 +134,7 @@ class MainPresenter {
   bool closing_ = false;
   bool created_ = false;  // FormCreate ran to its end
   bool close_ran_ = false;
+  bool in_close_sequence_ = false;
   bool os_shutdown_ = false;
   bool shown_once_ = false;
   int saved_top_ = 0;

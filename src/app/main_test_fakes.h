@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,6 +39,7 @@ class FakeMainView : public MainView {
   int tree_top = 93, tree_height = 250, memo_top = 0, memo_height = 0;
   bool tree_empty = true;
   std::string memo;
+  TrayIcon tray;  // what the last add or modify showed
 
   void SetCaption(const std::string& t) override { caption = t; }
   std::string Caption() const override { return caption; }
@@ -106,8 +108,8 @@ class FakeMainView : public MainView {
   void SetTimerInterval(MainTimer t, int ms) override { interval[t] = ms; }
   void SetTimerEnabled(MainTimer t, bool e) override { timer[t] = e; }
   bool IsTimerEnabled(MainTimer t) const override { return Get(timer, t, false); }
-  void TrayAdd(const TrayIcon& i) override { log.push_back("tray add " + i.tip); }
-  void TrayModify(const TrayIcon& i) override { log.push_back("tray modify " + i.tip); }
+  void TrayAdd(const TrayIcon& i) override { tray = i, log.push_back("tray add " + i.tip); }
+  void TrayModify(const TrayIcon& i) override { tray = i, log.push_back("tray modify " + i.tip); }
   void TrayDelete() override { log.push_back("tray delete"); }
   void ShowTrayMenu() override { log.push_back("tray menu"); }
   void ShowWaitWindow(const std::string& c, const std::string&) override { log.push_back("wait " + c); }
@@ -123,70 +125,78 @@ class FakeMainView : public MainView {
   }
 };
 
-// Records each named call; answers come from the public fields.
-class RecordingServices : public StartupServices {
+// Every start-up facet in one fake, so that one list records the calls of
+// all subsystems in their order; answers come from the public fields.
+class RecordingServices : public SystemFacet,
+                          public OptionsFacet,
+                          public AutoConnectFacet,
+                          public BusDriverFacet,
+                          public DiscoveryFacet,
+                          public DevicesFacet {
  public:
   std::vector<std::string> calls;
-  bool master_bus = true, language_pack = false, held = false, close_bus_ok = true, port_used = false;
-  std::deque<bool> open_results;  // answers of OpenDiscoverySockets in turn; true when empty
+  bool master_bus = true, language_pack = false, held = false, close_bus_ok = true;
+  bool sockets_open = true;
   uint32_t windows_flags = 0;
   DriverVersionText version{"1.0.35", "1.35"};
+  // Runs after each recorded call (a nested event during a wait, say).
+  std::function<void(const std::string&)> on_call;
 
+  StartupServices Facets() { return {*this, *this, *this, *this, *this, *this}; }
+
+  // SystemFacet
   std::string ExecutablePath() override { return "C:\\Program Files\\VUV\\Vessix.exe"; }
-  void SetWorkingDirectory(const std::string& f) override { calls.push_back("cd " + f); }
+  void SetWorkingDirectory(const std::string& f) override { Record("cd " + f); }
   std::string ComputerName() override { return "PC-ONE"; }
   std::string UserName() override { return "user"; }
   std::string ProgramVersion() override { return "1.0.0"; }
-  void ReadZARiraverIni() override { calls.push_back("ReadZARiraverIni"); }
+  uint32_t GetWindowsVersion() override { return Record("GetWindowsVersion", windows_flags); }
+  void RunRebootCommand() override { Record("RunRebootCommand"); }
+  void CreateLocks() override { Record("CreateLocks"); }
+  void CloseLocks() override { Record("CloseLocks"); }
+  void SetProcessClosing() override { Record("SetProcessClosing"); }
+  // OptionsFacet
   bool LoadLanguagePack(int id) override {
-    calls.push_back("LoadLanguagePack " + std::to_string(id));
-    return language_pack;
+    return Record("LoadLanguagePack " + std::to_string(id), language_pack);
   }
-  void ReinitializeForms() override { calls.push_back("ReinitializeForms"); }
-  void CreateLocks() override { calls.push_back("CreateLocks"); }
-  void ReadAutoConnectEntries() override { calls.push_back("ReadAutoConnectEntries"); }
-  bool OpenMasterBus() override { return Call("OpenMasterBus", master_bus); }
-  DriverVersionText DriverVersion() override { return calls.push_back("DriverVersion"), version; }
-  uint32_t GetWindowsVersion() override { return calls.push_back("GetWindowsVersion"), windows_flags; }
-  void RunRebootCommand() override { calls.push_back("RunRebootCommand"); }
+  void ReinitializeForms() override { Record("ReinitializeForms"); }
   bool AddFirewallApplication(const std::string& p, const std::string& n) override {
-    return Call("AddFirewallApplication " + p + " | " + n, true);
+    return Record("AddFirewallApplication " + p + " | " + n, true);
   }
   bool AddFirewallPort(int port, const std::string& n) override {
-    return Call("AddFirewallPort " + std::to_string(port) + " | " + n, true);
+    return Record("AddFirewallPort " + std::to_string(port) + " | " + n, true);
   }
-  void EnumerateAdapters() override { calls.push_back("EnumerateAdapters"); }
-  bool OpenDiscoverySockets(bool ephemeral) override {
-    bool ok = open_results.empty() ? true : open_results.front();
-    if (!open_results.empty()) open_results.pop_front();
-    return Call(ephemeral ? "OpenDiscoverySockets ephemeral" : "OpenDiscoverySockets", ok);
-  }
-  bool CheckUDPSocket() override { return Call("CheckUDPSocket", true); }
-  bool CheckTCPSocket() override { return Call("CheckTCPSocket", true); }
-  bool CheckUDPPort(int) override { return Call("CheckUDPPort", port_used); }
-  void CloseDiscoverySockets() override { calls.push_back("CloseDiscoverySockets"); }
-  bool AnyDiscoverySocketOpen() override { return sockets_open; }
-  void StartDiscovery() override { calls.push_back("StartDiscovery"); }
-  void StartEventReader() override { calls.push_back("StartEventReader"); }
+  // AutoConnectFacet
+  void ReadZARiraverIni() override { Record("ReadZARiraverIni"); }
+  void ReadAutoConnectEntries() override { Record("ReadAutoConnectEntries"); }
+  void StopPrinterWatchers() override { Record("StopPrinterWatchers"); }
+  void StopFaxWatchers() override { Record("StopFaxWatchers"); }
+  void FreeAutoConnectEntries() override { Record("FreeAutoConnectEntries"); }
+  // BusDriverFacet
+  bool OpenMasterBus() override { return Record("OpenMasterBus", master_bus); }
+  DriverVersionText DriverVersion() override { return Record("DriverVersion", version); }
+  void StartEventReader() override { Record("StartEventReader"); }
+  void StopEventReader() override { Record("StopEventReader"); }
+  bool CloseMasterBus() override { return Record("CloseMasterBus", close_bus_ok); }
+  // DiscoveryFacet
+  void PortSelfTest() override { Record("PortSelfTest"); }
+  bool OpenWorkingSockets() override { return Record("OpenWorkingSockets", sockets_open); }
+  bool AnySocketOpen() override { return sockets_open; }
+  void StartDiscovery() override { Record("StartDiscovery"); }
+  void CloseSocketsAndStopSocketLibrary() override { Record("CloseSocketsAndStopSocketLibrary"); }
+  void StopListener() override { Record("StopDiscoveryListener"); }
+  // DevicesFacet
   bool AnyDeviceHeldBy(const std::string& name) override { return held && name == "PC-ONE"; }
-  void SetProcessClosing() override { calls.push_back("SetProcessClosing"); }
-  void DisconnectAllHeldDevices() override { calls.push_back("DisconnectAllHeldDevices"); }
-  void CloseSocketsAndStopSocketLibrary() override { calls.push_back("CloseSocketsAndStopSocketLibrary"); }
-  void StopDiscoveryListener() override { calls.push_back("StopDiscoveryListener"); }
-  void StopEventReader() override { calls.push_back("StopEventReader"); }
-  void StopPrinterWatchers() override { calls.push_back("StopPrinterWatchers"); }
-  void StopFaxWatchers() override { calls.push_back("StopFaxWatchers"); }
-  void FreeAutoConnectEntries() override { calls.push_back("FreeAutoConnectEntries"); }
-  void CloseLocks() override { calls.push_back("CloseLocks"); }
-  void DeleteAllTcpBus() override { calls.push_back("DeleteAllTcpBus"); }
-  void ClearServerTree() override { calls.push_back("ClearServerTree"); }
-  bool CloseMasterBus() override { return Call("CloseMasterBus", close_bus_ok); }
-
-  bool sockets_open = true;
+  void DisconnectAllHeldDevices() override { Record("DisconnectAllHeldDevices"); }
+  void DeleteAllTcpBus() override { Record("DeleteAllTcpBus"); }
+  void ClearServerTree() override { Record("ClearServerTree"); }
 
  private:
-  bool Call(std::string name, bool result) {
-    calls.push_back(std::move(name));
+  void Record(std::string name) { Record(std::move(name), 0); }
+  template <class T>
+  T Record(std::string name, T result) {
+    calls.push_back(name);
+    if (on_call) on_call(name);
     return result;
   }
 };

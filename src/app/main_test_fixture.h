@@ -19,7 +19,8 @@ class PresenterTest : public ::testing::Test {
 
   void Make(std::string language = "Japanese", std::vector<std::string> args = {}) {
     presenter_ = std::make_unique<MainPresenter>(
-        MainPresenter::Ports{view_, messages_, services_, settings_, clock_}, TitlesFor(language), args);
+        MainPresenter::Ports{view_, messages_, services_.Facets(), settings_, clock_}, TitlesFor(language),
+        args);
     presenter_->Construct();
   }
   // Builds the presenter and runs its creation handler.

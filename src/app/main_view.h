@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/geometry.h"
+
 namespace vx::app {
 
 enum class ToolBarId : uint8_t { ToolBar1, ToolBar2, ToolBar3 };
@@ -94,10 +96,6 @@ enum class MainTimer : uint8_t {
 enum class AppIcon : uint8_t { kMain, kNoNetwork };
 
 enum class WindowState : uint8_t { kNormal = 0, kMinimised = 1, kMaximised = 2 };
-
-struct Rect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-};
 
 // The tray icon record. The fixed parts (identifier 1, callback message
 // 1125, flags message|icon|tip, the main window as owner) are the window's,

@@ -34,7 +34,8 @@ bool HasMiniArgument(std::span<const std::string> args) {
   return std::find(args.begin(), args.end(), kMiniArgument) != args.end();
 }
 
-EntryDecision RunProcessEntry(Settings& settings, SingleInstance& instance, std::span<const std::string> args) {
+EntryDecision RunProcessEntry(Settings& settings, SingleInstance& instance,
+                              std::span<const std::string> args) {
   EntryDecision d;
   d.titles = SettleLanguage(settings);
   d.mini = HasMiniArgument(args);

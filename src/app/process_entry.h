@@ -21,18 +21,20 @@ inline constexpr std::string_view kMiniArgument = "-mini";
 
 // The private window message between instances and from the tray icon, and
 // the values of its lParam that mean something.
-inline constexpr unsigned kAppMessage = 1125;      // WM_USER + 101
-inline constexpr long long kActivateParam = 119;   // sent by a second instance (as wParam and lParam)
-inline constexpr long long kTrayDoubleClick = 515; // WM_LBUTTONDBLCLK
-inline constexpr long long kTrayRightUp = 517;     // WM_RBUTTONUP
+inline constexpr unsigned kAppMessage = 1125;       // WM_USER + 101
+inline constexpr long long kActivateParam = 119;    // sent by a second instance (as wParam and lParam)
+inline constexpr long long kTrayDoubleClick = 515;  // WM_LBUTTONDBLCLK
+inline constexpr long long kTrayRightUp = 517;      // WM_RBUTTONUP
 
 // Window classes in the order the program creates them, the main window first.
 inline constexpr std::array<std::string_view, 25> kWindowCreationOrder = {
-    "TMainFm",         "TShowAutoConnectDlg", "TWaitCloseFm",   "TAutoConnectSavingFm", "TAutoShareFm",
-    "TLoginDlg",       "TVessixForm",         "TStatusForm",    "TRestartingDlg",       "TAddPrinterForm",
-    "TPrinterSetupForm", "TAboutBox",         "TConfigureDlg",  "TUpgradeMsg",          "TRequestDlg",
-    "TRequestRecvDlg", "TMsgBox",             "TAutoConnectFm", "TDataSrcDlg",          "TNetScanFm",
-    "TSaveFileFm",     "TNetWIASaveFm",       "TNetWIASetFm",   "TTimeSetupFm",         "TAutoPrintApplyDlg"};
+    "TMainFm",           "TShowAutoConnectDlg", "TWaitCloseFm",      "TAutoConnectSavingFm",
+    "TAutoShareFm",      "TLoginDlg",           "TVessixForm",       "TStatusForm",
+    "TRestartingDlg",    "TAddPrinterForm",     "TPrinterSetupForm", "TAboutBox",
+    "TConfigureDlg",     "TUpgradeMsg",         "TRequestDlg",       "TRequestRecvDlg",
+    "TMsgBox",           "TAutoConnectFm",      "TDataSrcDlg",       "TNetScanFm",
+    "TSaveFileFm",       "TNetWIASaveFm",       "TNetWIASetFm",      "TTimeSetupFm",
+    "TAutoPrintApplyDlg"};
 
 // A top-level window as the activation below sees it; 0 is no window.
 using WindowHandle = std::uintptr_t;
@@ -85,15 +87,16 @@ class SingleInstance {
 };
 
 struct EntryDecision {
-  bool run = false;    // false: end the process now, with exit_code, before any window exists
+  bool run = false;  // false: end the process now, with exit_code, before any window exists
   int exit_code = 0;
   LanguageState titles;
-  bool mini = false;   // "-mini" was among the arguments
+  bool mini = false;  // "-mini" was among the arguments
 };
 
 // Entry steps up to the creation of the windows. `args` are the command-line
 // arguments after the program path.
-EntryDecision RunProcessEntry(Settings& settings, SingleInstance& instance, std::span<const std::string> args);
+EntryDecision RunProcessEntry(Settings& settings, SingleInstance& instance,
+                              std::span<const std::string> args);
 
 bool HasMiniArgument(std::span<const std::string> args);
 

@@ -35,11 +35,11 @@ TEST(Language, FallbacksWhenTheUserWriteFails) {
     bool machine_write;  // "English" written to HKLM
   } cases[] = {
       {"German", nullptr, "German", false},
-      {"Turkish", nullptr, "Turkish", false},                 // HKCU-only names count in HKCU
+      {"Turkish", nullptr, "Turkish", false},  // HKCU-only names count in HKCU
       {"Portuguese (Brazilian)", nullptr, "Portuguese (Brazilian)", false},
-      {"japanese", "French", "English", false},              // exact case only
-      {nullptr, "German", "English", false},                 // HKLM is a check, never the result
-      {"", "Turkish", "English", true},                      // not one of the 24
+      {"japanese", "French", "English", false},  // exact case only
+      {nullptr, "German", "English", false},     // HKLM is a check, never the result
+      {"", "Turkish", "English", true},          // not one of the 24
       {"Klingon", nullptr, "English", true},
       {nullptr, "", "English", true},
   };
@@ -92,9 +92,10 @@ TEST(ProcessEntry, MiniEndsAtOnceOnlyWhenAutoRunIsExactlyZero) {
     const char* autorun;
     bool run;
   } cases[] = {
-      {{"-mini"}, "0", false},        {{"x", "-mini"}, "0", false}, {{"-mini"}, "1", true},
-      {{"-mini"}, nullptr, true},     {{"-mini"}, "", true},        {{"-mini"}, " 0", true},
-      {{"-MINI"}, "0", true},         {{}, "0", true},
+      {{"-mini"}, "0", false}, {{"x", "-mini"}, "0", false},
+      {{"-mini"}, "1", true},  {{"-mini"}, nullptr, true},
+      {{"-mini"}, "", true},   {{"-mini"}, " 0", true},
+      {{"-MINI"}, "0", true},  {{}, "0", true},
   };
   for (const Case& c : cases) {
     FakeRegistry reg;
@@ -143,8 +144,11 @@ class FakeWindows : public InstanceWindows {
 
 TEST(ActivateOtherInstance, ShowsTheFirstInstanceWhereverItHides) {
   FakeWindows w;
-  w.windows = {{1, {"TApplication", "Vessix"}}, {2, {"TMainFm", "Vessix"}}, {3, {"TMainFm", "Other"}},
-               {4, {"Notepad", "Vessix"}}, {5, {"TMainFm", "Vessix - 検索... /"}}};
+  w.windows = {{1, {"TApplication", "Vessix"}},
+               {2, {"TMainFm", "Vessix"}},
+               {3, {"TMainFm", "Other"}},
+               {4, {"Notepad", "Vessix"}},
+               {5, {"TMainFm", "Vessix - 検索... /"}}};
   w.z = {5, 4, 3, 2, 1};
   ActivateOtherInstance(w, "Vessix");  // hidden in the tray, no pop-up: walk up the Z order
   EXPECT_EQ(w.calls, (std::vector<std::string>{"post 2", "post 5", "foreground 1"}));

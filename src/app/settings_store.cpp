@@ -43,7 +43,8 @@ std::string ReadRegString(Registry& registry, RegRoot root, std::string_view key
 
 void WriteRegString(Registry& registry, RegRoot root, std::string_view key, std::string_view name,
                     bool expandable, bool may_create, std::string_view text) {
-  RegOpen full = may_create ? registry.Create(root, key, RegAccess::kAll) : registry.Open(root, key, RegAccess::kAll);
+  RegOpen full =
+      may_create ? registry.Create(root, key, RegAccess::kAll) : registry.Open(root, key, RegAccess::kAll);
   if (full.status == RegStatus::kOk) {
     full.key->WriteString(name, text, expandable);  // errors here are swallowed
     return;

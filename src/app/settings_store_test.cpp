@@ -47,7 +47,8 @@ TEST(ReadRegString, MissingKeyTracesAndLeavesOutputUnchanged) {
   std::string out = "kept";
   ReadRegString(reg, kCU, "Software\\Nothing", "Language", out);
   EXPECT_EQ(out, "kept");
-  EXPECT_EQ(trace.Lines(), std::vector<std::string>{"OpenKey Fail in ReadString 2 : Software\\Nothing - Language"});
+  EXPECT_EQ(trace.Lines(),
+            std::vector<std::string>{"OpenKey Fail in ReadString 2 : Software\\Nothing - Language"});
   EXPECT_FALSE(reg.KeyExists(kCU, "Software\\Nothing"));  // reading never creates
 }
 
@@ -79,7 +80,9 @@ TEST(WriteRegString, CreatesTheKeyAndTracesOnlyTheFallbackPathsFailures) {
   EXPECT_FALSE(reg.Get(kLM, kKey, "Language"));
 
   // A failing write through the full-access key is swallowed silently.
-  reg.SetFault([](const RegOperation& op) { return op.kind == RegOperation::kWrite ? RegStatus::kFailed : RegStatus::kOk; });
+  reg.SetFault([](const RegOperation& op) {
+    return op.kind == RegOperation::kWrite ? RegStatus::kFailed : RegStatus::kOk;
+  });
   WriteRegString(reg, kCU, kKey, "Quiet", false, true, "z");
   EXPECT_EQ(trace.Lines().size(), 2u);
 }

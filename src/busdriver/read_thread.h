@@ -2,17 +2,17 @@
 // from the master bus and hands each to the main thread synchronously, where
 // the ReadInfoHandler (GetReadInfo) applies it; it does not read again until
 // the handler has returned. The close sequence stops it with a termination
-// request and the driver's Abort.
+// request and the driver's Abort. An exception of the handler ends the
+// handling of that record only (the worker base's rule).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <thread>
 
 #include "busdriver/driver_channel.h"
 #include "platform/main_thread.h"
+#include "platform/worker_thread.h"
 
 namespace vx::bus {
 
@@ -33,22 +33,22 @@ class TReadThread {
   TReadThread(const TReadThread&) = delete;
   TReadThread& operator=(const TReadThread&) = delete;
 
-  // Creates the thread suspended at a priority above normal, then resumes it.
+  // Starts the thread at a priority above normal (errors are swallowed).
   void Start();
   // Requests termination, issues Abort on the master bus and, when `wait`,
   // waits until the thread has ended. Without waiting (a TCP bus is being
   // built) the thread ends by itself later; the handler is no longer called.
   void Stop(bool wait = true);
-  bool Running() const;
+  // From Start until the thread has ended (by Stop, or because the main
+  // thread took no more work).
+  bool Running() const { return worker_.Running(); }
 
  private:
   struct State;
-  static void Loop(std::shared_ptr<State> s);
+  static void Loop(Worker& w, State& s);
   std::shared_ptr<State> state_;
-  std::thread thread_;
+  WorkerThread worker_;
+  bool stopped_ = false;
 };
-
-// Raises the calling thread's priority above normal (a no-op natively).
-void RaiseCurrentThreadPriority();
 
 }  // namespace vx::bus

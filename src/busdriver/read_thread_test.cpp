@@ -7,82 +7,20 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <stdexcept>
 
 #include "busdriver/operations.h"
 #include "busdriver/records.h"
 #include "busdriver/testing/fake_driver.h"
+#include "platform/testing/queue_main_thread.h"
+#include "platform/trace.h"
 
 namespace vx::bus {
 namespace {
 
 using testing::FakeHandle;
+using vx::testing::QueueMainThread;
 using Clock_ = std::chrono::steady_clock;
-
-// A main thread of its own that runs handed-over work one piece at a time.
-class QueueMainThread final : public MainThread {
- public:
-  QueueMainThread() : thread_([this] { Run(); }) {}
-  ~QueueMainThread() override {
-    Post([this] { quit_ = true; });
-    thread_.join();
-  }
-  void RunSync(const std::function<void()>& work) override {
-    if (std::this_thread::get_id() == thread_.get_id()) return work();
-    std::mutex m;
-    std::condition_variable cv;
-    bool done = false;
-    Post([&] {
-      work();
-      std::lock_guard l(m);
-      done = true;
-      cv.notify_all();
-    });
-    std::unique_lock l(m);
-    cv.wait(l, [&] { return done; });
-  }
-  // Runs the hand-overs waiting for the main thread (called on it).
-  void ProcessMessages() override {
-    for (;;) {
-      std::function<void()> f;
-      {
-        std::lock_guard l(mutex_);
-        if (queue_.empty()) return;
-        f = std::move(queue_.front());
-        queue_.pop_front();
-      }
-      f();
-    }
-  }
-  bool WaitForPending(int timeout_ms = 5000) {
-    std::unique_lock l(mutex_);
-    return cv_.wait_for(l, std::chrono::milliseconds(timeout_ms), [&] { return !queue_.empty(); });
-  }
-  void Post(std::function<void()> f) {
-    std::lock_guard l(mutex_);
-    queue_.push_back(std::move(f));
-    cv_.notify_all();
-  }
-  std::thread::id id() const { return thread_.get_id(); }
-
- private:
-  void Run() {
-    while (!quit_) {
-      std::function<void()> f;
-      {
-        std::unique_lock l(mutex_);
-        cv_.wait(l, [&] { return !queue_.empty(); });
-        f = std::move(queue_.front());
-        queue_.pop_front();
-      }
-      f();
-    }
-  }
-  std::mutex mutex_;
-  std::condition_variable cv_;
-  std::deque<std::function<void()>> queue_;
-  bool quit_ = false;
-  std::thread thread_;
-};
 
 struct Seen {
   uint8_t code;
@@ -95,11 +33,15 @@ class RecordingHandler final : public ReadInfoHandler {
  public:
   RecordingHandler(FakeHandle& h, QueueMainThread& main) : h_(h), main_(main) {}
   void GetReadInfo(std::span<const uint8_t> record, int length) override {
-    std::lock_guard l(mutex_);
-    EXPECT_EQ(record.size(), kEventBufferSize);
-    seen_.push_back({record[0], length, h_.ReadsIssued(), std::this_thread::get_id() == main_.id()});
-    cv_.notify_all();
+    {
+      std::lock_guard l(mutex_);
+      EXPECT_EQ(record.size(), kEventBufferSize);
+      seen_.push_back({record[0], length, h_.ReadsIssued(), std::this_thread::get_id() == main_.id()});
+      cv_.notify_all();
+    }
+    if (record[0] == throw_on) throw std::runtime_error("tree update failed");
   }
+  uint8_t throw_on = 0xFF;  // a record with this code makes the handler throw
   std::vector<Seen> WaitFor(size_t n) {
     std::unique_lock l(mutex_);
     cv_.wait_for(l, std::chrono::seconds(10), [&] { return seen_.size() >= n; });
@@ -209,6 +151,42 @@ TEST(TReadThread, NotWaitedForItNeverCallsTheHandlerAgain) {
   h->PushEvent(Event(2));
   reader.reset();
   main.reset();
+}
+
+TEST(TReadThread, AHandlerThatThrowsEndsOnlyTheHandlingOfThatRecord) {
+  auto h = std::make_shared<FakeHandle>();
+  QueueMainThread main;
+  RecordingHandler handler(*h, main);
+  handler.throw_on = 1;
+  TraceCapture trace;
+  for (uint8_t code : {1, 2, 1, 6}) h->PushEvent(Event(code));
+  TReadThread reader(h, main, handler);
+  reader.Start();
+  auto seen = handler.WaitFor(4);
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[3].code, 6);
+  EXPECT_TRUE(reader.Running());
+  EXPECT_TRUE(trace.Contains("TReadThread : exception in a main-thread step : tree update failed"));
+  reader.Stop();
+}
+
+TEST(TReadThread, AMainThreadThatTakesNoMoreWorkEndsTheReader) {
+  auto h = std::make_shared<FakeHandle>();
+  QueueMainThread main;
+  RecordingHandler handler(*h, main);
+  TReadThread reader(h, main, handler);
+  reader.Start();
+  ASSERT_TRUE(h->WaitForHeldRead());
+  main.Close();
+  h->PushEvent(Event(2));
+  // The refused hand-over ends the thread; no further read is issued.
+  const auto deadline = Clock_::now() + std::chrono::seconds(10);
+  while (reader.Running() && Clock_::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(reader.Running());
+  EXPECT_EQ(h->ReadsIssued(), 1);
+  EXPECT_TRUE(handler.WaitFor(0).empty());
+  reader.Stop();
 }
 
 TEST(TReadThread, ClosedHandleEndsWithoutSpinning) {

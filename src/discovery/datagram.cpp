@@ -13,8 +13,7 @@ DatagramKind ClassifyDatagram(std::span<const uint8_t> datagram) {
   return DatagramKind::kIgnored;
 }
 
-DatagramResult ProcessDatagram(std::span<const uint8_t> datagram, net::Ipv4 source, DiscoveryTable& table,
-                               std::timed_mutex& server_table_lock) {
+DatagramResult ProcessDatagram(std::span<const uint8_t> datagram, net::Ipv4 source, DiscoveryTable& table) {
   DatagramResult result;
   result.kind = ClassifyDatagram(datagram);
   if (result.kind == DatagramKind::kIgnored) return result;
@@ -36,12 +35,10 @@ DatagramResult ProcessDatagram(std::span<const uint8_t> datagram, net::Ipv4 sour
       result.outcome = Outcome::kWrongType;
       return result;
     }
-    std::unique_lock lock(server_table_lock, std::try_to_lock);
-    if (!lock.owns_lock()) {
-      result.outcome = Outcome::kLockBusy;
-      return result;
-    }
-    switch (table.Store(copy, source)) {
+    switch (table.TryStore(copy, source)) {
+      case DiscoveryTable::Put::kBusy:
+        result.outcome = Outcome::kLockBusy;
+        return result;
       case DiscoveryTable::Put::kAppended:
         result.outcome = Outcome::kStored;
         break;
@@ -52,19 +49,16 @@ DatagramResult ProcessDatagram(std::span<const uint8_t> datagram, net::Ipv4 sour
         result.outcome = Outcome::kTableFull;
         break;
     }
-    lock.unlock();
     static constexpr uint8_t kForwardHead[13] = {'R', 'A', 'N', 'N', 'O', 'U', 0x25, 0x4E, 0, 0, 0, 0, 0};
     std::memcpy(copy.data(), kForwardHead, sizeof kForwardHead);
   } else {
-    std::unique_lock lock(server_table_lock, std::try_to_lock);
-    if (!lock.owns_lock()) {
+    const std::optional<bool> known = table.TryContains(source);
+    if (!known) {
       result.outcome = Outcome::kLockBusy;
       return result;
     }
-    bool known = table.Contains(source);
-    lock.unlock();
-    result.outcome = known ? Outcome::kKnown : Outcome::kUnknown;
-    result.ask_servers = !known;
+    result.outcome = *known ? Outcome::kKnown : Outcome::kUnknown;
+    result.ask_servers = !*known;
   }
 
   ForwardPacket packet;

@@ -3,7 +3,6 @@
 // asked again, and prepare the record forwarded to the bus driver.
 #pragma once
 
-#include <mutex>
 #include <optional>
 #include <span>
 
@@ -44,8 +43,7 @@ struct DatagramResult {
 };
 
 // Handles one datagram from `source`. Only a full record changes the table,
-// and only while `server_table_lock` can be taken without waiting.
-DatagramResult ProcessDatagram(std::span<const uint8_t> datagram, net::Ipv4 source, DiscoveryTable& table,
-                               std::timed_mutex& server_table_lock);
+// and only while the table's server-table lock can be taken without waiting.
+DatagramResult ProcessDatagram(std::span<const uint8_t> datagram, net::Ipv4 source, DiscoveryTable& table);
 
 }  // namespace vx::discovery

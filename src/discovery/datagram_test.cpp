@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -30,10 +32,9 @@ std::vector<uint8_t> Text(const char* s) { return std::vector<uint8_t>(s, s + st
 class DatagramTest : public ::testing::Test {
  protected:
   DatagramResult Process(const std::vector<uint8_t>& d, net::Ipv4 from = kServer) {
-    return ProcessDatagram(d, from, table_, lock_);
+    return ProcessDatagram(d, from, table_);
   }
   DiscoveryTable table_;
-  std::timed_mutex lock_;
 };
 
 TEST_F(DatagramTest, AReplyIsStoredUnderItsSourceAndForwardedAsAnAnnouncement) {
@@ -143,16 +144,69 @@ TEST_F(DatagramTest, AShortDatagramWithBothKeywordsIsNotStoredAsARecord) {
 }
 
 TEST_F(DatagramTest, WhileTheServerTableLockIsHeldEverythingIsDropped) {
-  std::thread holder([this] {
-    std::lock_guard hold(lock_);
-    EXPECT_EQ(Process(Reply()).outcome, Outcome::kLockBusy);
-    auto boot = Process(Text("RBOOTUP"));
+  Process(Reply(), net::Ipv4{{10, 77, 0, 50}});
+  // Another thread (the tree rebuild) holds the lock; the listener only tries
+  // it from its own thread.
+  std::mutex m;
+  std::condition_variable cv;
+  bool held = false, release = false;
+  std::thread rebuild([&] {
+    auto lock = table_.Hold(std::chrono::seconds(5));
+    std::unique_lock l(m);
+    held = lock.owns_lock();
+    cv.notify_all();
+    cv.wait(l, [&] { return release; });
+  });
+  {
+    std::unique_lock l(m);
+    cv.wait(l, [&] { return held; });
+  }
+  EXPECT_EQ(Process(Reply()).outcome, Outcome::kLockBusy);
+  for (net::Ipv4 from : {kServer, net::Ipv4{{10, 77, 0, 50}}}) {
+    auto boot = Process(Text("RBOOTUP"), from);
     EXPECT_EQ(boot.outcome, Outcome::kLockBusy);
     EXPECT_FALSE(boot.forward);
     EXPECT_FALSE(boot.ask_servers);
+  }
+  EXPECT_EQ(table_.TryStore(Record{}, kServer), DiscoveryTable::Put::kBusy);
+  EXPECT_EQ(table_.TryContains(kServer), std::nullopt);
+  // Readers that do not take the lock still see the table.
+  EXPECT_EQ(table_.Count(), 1u);
+  EXPECT_TRUE(table_.Find(net::Ipv4{{10, 77, 0, 50}}));
+  {
+    std::lock_guard l(m);
+    release = true;
+  }
+  cv.notify_all();
+  rebuild.join();
+  EXPECT_FALSE(table_.Find(kServer));
+  EXPECT_EQ(Process(Reply()).outcome, Outcome::kStored);
+  EXPECT_EQ(table_.TryContains(kServer), std::optional<bool>(true));
+}
+
+TEST_F(DatagramTest, HoldingTheLockGivesUpAfterItsTimeOut) {
+  std::mutex m;
+  std::condition_variable cv;
+  bool held = false, release = false;
+  std::thread rebuild([&] {
+    auto lock = table_.Hold(std::chrono::seconds(5));
+    std::unique_lock l(m);
+    held = true;
+    cv.notify_all();
+    cv.wait(l, [&] { return release; });
   });
-  holder.join();
-  EXPECT_EQ(table_.Count(), 0u);
+  {
+    std::unique_lock l(m);
+    cv.wait(l, [&] { return held; });
+  }
+  EXPECT_FALSE(table_.Hold(std::chrono::milliseconds(1)).owns_lock());
+  {
+    std::lock_guard l(m);
+    release = true;
+  }
+  cv.notify_all();
+  rebuild.join();
+  EXPECT_TRUE(table_.Hold(std::chrono::milliseconds(1)).owns_lock());
 }
 
 TEST_F(DatagramTest, TheHundredAndFirstServerIsForwardedButNotStored) {
@@ -162,7 +216,7 @@ TEST_F(DatagramTest, TheHundredAndFirstServerIsForwardedButNotStored) {
   EXPECT_EQ(r.outcome, Outcome::kTableFull);
   EXPECT_TRUE(r.forward);
   EXPECT_EQ(table_.Count(), 100u);
-  EXPECT_FALSE(table_.Contains(net::Ipv4{{10, 77, 2, 1}}));
+  EXPECT_FALSE(table_.Find(net::Ipv4{{10, 77, 2, 1}}));
   // Known servers still get their entries replaced.
   EXPECT_EQ(Process(Reply(), net::Ipv4{{10, 77, 1, 5}}).outcome, Outcome::kReplaced);
 }

@@ -5,8 +5,6 @@
 // and (later) the configuration commands use it.
 #pragma once
 
-#include <atomic>
-#include <mutex>
 #include <vector>
 
 #include "discovery/adapters.h"
@@ -52,10 +50,8 @@ class Discovery {
   const std::vector<Adapter>& Adapters() const { return adapters_; }  // main thread
   bool AdaptersFound() const { return !adapters_.empty(); }
   SocketTable& Sockets() { return sockets_; }
+  // The discovery table with the server-table lock.
   DiscoveryTable& Table() { return table_; }
-  // The server-table lock: the listener only tries it; the tree rebuild holds
-  // it (waiting up to about 6 s).
-  std::timed_mutex& ServerTableLock() { return server_table_lock_; }
 
   net::NetworkPort& Network() { return net_; }
   Clock& GetClock() { return clock_; }
@@ -76,7 +72,6 @@ class Discovery {
   std::vector<Adapter> adapters_;
   SocketTable sockets_;
   DiscoveryTable table_;
-  std::timed_mutex server_table_lock_;
 };
 
 }  // namespace vx::discovery

@@ -19,7 +19,10 @@ void DiscoveryService::StartDiscovery(ListenerWiring wiring) {
   discovery_.FindQuorinSend();
   try {
     listener_ = std::make_unique<TFindQuorinThread>(discovery_, wiring);
-    listener_->Start();
+    if (!listener_->Start()) {
+      listener_.reset();
+      return;
+    }
     TraceLine("FindQuorin Thread Start ---------------------------------");
   } catch (const std::exception&) {
     listener_.reset();
@@ -39,11 +42,24 @@ void DiscoveryService::StopListener() {
 }
 
 bool DiscoveryService::RebuildSockets() {
-  if (listener_) listener_->Suspend();
+  const Millis wait = discovery_.Settings().release_wait;
+  if (listener_) {
+    TraceLine(">> FindQuorinThread->Suspend();");
+    listener_->Suspend();
+    if (!listener_->WaitParked(wait)) TraceLine("RebuildSockets : the listener did not park in time");
+  }
   discovery_.CloseSockets();
+  // A socket still open in a reader's hands keeps the discovery port: opening
+  // the new set now would find the port taken by ourselves and fall back to
+  // ephemeral ports.
+  if (!discovery_.Sockets().WaitAllClosed(wait))
+    TraceLine("RebuildSockets : old sockets still held after " + std::to_string(wait.count()) + " ms");
   bool opened = discovery_.OpenWorkingSockets();
   discovery_.FindQuorinSend();
-  if (listener_) listener_->Resume();
+  if (listener_) {
+    TraceLine(">>> FindQuorinThread->Resume();");
+    listener_->Resume();
+  }
   return opened;
 }
 

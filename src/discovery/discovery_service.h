@@ -32,8 +32,11 @@ class DiscoveryService {
   void CloseSocketsAndLibrary();
   // Requests the listener's end and waits for it.
   void StopListener();
-  // Suspends the listener, enumerates the adapters, reopens the sockets (with
-  // the fallback), sends the request again and resumes the listener.
+  // The address change: suspends the listener and waits until it and every
+  // other reader have let go of the old sockets (so that port 7419 is free
+  // again), enumerates the adapters, reopens the sockets (with the fallback),
+  // sends the request again and resumes the listener. Runs on the main
+  // thread; serves its hand-overs while it waits.
   bool RebuildSockets();
 
  private:

@@ -10,7 +10,13 @@ net::Ipv4 EntryAddress(const Record& entry) {
   return a;
 }
 
-DiscoveryTable::Put DiscoveryTable::Store(const Record& record, net::Ipv4 source) {
+DiscoveryTable::Put DiscoveryTable::TryStore(const Record& record, net::Ipv4 source) {
+  std::unique_lock held(server_table_lock_, std::try_to_lock);
+  if (!held.owns_lock()) return Put::kBusy;
+  return StoreLocked(record, source);
+}
+
+DiscoveryTable::Put DiscoveryTable::StoreLocked(const Record& record, net::Ipv4 source) {
   Record copy = record;
   std::memcpy(copy.data() + off::kAddress, source.bytes.data(), 4);
   std::lock_guard lock(mutex_);
@@ -26,14 +32,22 @@ DiscoveryTable::Put DiscoveryTable::Store(const Record& record, net::Ipv4 source
   return Put::kAppended;
 }
 
+std::optional<bool> DiscoveryTable::TryContains(net::Ipv4 source) const {
+  std::unique_lock held(server_table_lock_, std::try_to_lock);
+  if (!held.owns_lock()) return std::nullopt;
+  return Find(source).has_value();
+}
+
+std::unique_lock<std::timed_mutex> DiscoveryTable::Hold(std::chrono::milliseconds timeout) {
+  return std::unique_lock<std::timed_mutex>(server_table_lock_, timeout);
+}
+
 std::optional<Record> DiscoveryTable::Find(net::Ipv4 source) const {
   std::lock_guard lock(mutex_);
   for (const Record& e : entries_)
     if (EntryAddress(e) == source) return e;
   return std::nullopt;
 }
-
-bool DiscoveryTable::Contains(net::Ipv4 source) const { return Find(source).has_value(); }
 
 std::vector<Record> DiscoveryTable::Entries() const {
   std::lock_guard lock(mutex_);

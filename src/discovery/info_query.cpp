@@ -23,21 +23,19 @@ int LocationNumber(const std::string& text) {
 TSendServerInfoRequestThread::TSendServerInfoRequestThread(Discovery& discovery, std::string ip,
                                                            std::string location,
                                                            std::shared_ptr<std::atomic<bool>> pending,
-                                                           ServerInfoSink sink,
-                                                           const std::atomic<bool>& cancel)
+                                                           ServerInfoSink sink)
     : discovery_(discovery),
       ip_text_(std::move(ip)),
       location_(std::move(location)),
       pending_(std::move(pending)),
-      sink_(std::move(sink)),
-      cancel_(cancel) {}
+      sink_(std::move(sink)) {}
 
-void TSendServerInfoRequestThread::Deliver(const Record& record) {
+void TSendServerInfoRequestThread::Deliver(Worker& w, const Record& record) {
   ServerInfo info = ParseServerInfo(record, discovery_.Codec());
-  if (sink_) discovery_.GetMainThread().RunSync([&] { sink_(info); });
+  if (sink_) w.RunOnMainThread([&] { sink_(info); });
 }
 
-bool TSendServerInfoRequestThread::QueryOverTcp(const net::Ipv4& ip) {
+bool TSendServerInfoRequestThread::QueryOverTcp(Worker& w, const net::Ipv4& ip) {
   // The configuration connection is refused while the sockets are not ready.
   if (!discovery_.Sockets().SocketsReady()) return false;
   const DiscoverySettings& s = discovery_.Settings();
@@ -46,7 +44,7 @@ bool TSendServerInfoRequestThread::QueryOverTcp(const net::Ipv4& ip) {
   net::TcpStream& stream = *connection.value;
   stream.SetReceiveTimeout(s.info_receive_timeout);
   if (!stream.Send(BuildDiscoveryRequest(Mac{}, discovery_.GetClock().LocalNow())).ok()) return false;
-  for (int failures = 0; failures < 3 && !cancel_.load();) {
+  for (int failures = 0; failures < 3 && !w.Terminated();) {
     std::array<uint8_t, kReceiveBufferSize> buffer{};
     auto got = stream.Receive(buffer);
     if (got.ok() && got.value == 0) return false;  // the server closed the connection
@@ -57,7 +55,7 @@ bool TSendServerInfoRequestThread::QueryOverTcp(const net::Ipv4& ip) {
         !ContainsBytes(bytes, kRequestMagic)) {
       Record record;
       std::copy(bytes.begin(), bytes.end(), record.begin());
-      Deliver(record);
+      Deliver(w, record);
       return true;
     }
     ++failures;
@@ -65,10 +63,10 @@ bool TSendServerInfoRequestThread::QueryOverTcp(const net::Ipv4& ip) {
   return false;
 }
 
-void TSendServerInfoRequestThread::Execute() {
+void TSendServerInfoRequestThread::Execute(Worker& w) {
   const int location = LocationNumber(location_);
   auto ip = net::Ipv4::Parse(ip_text_);
-  if ((location == 1 || location == 3) && ip && QueryOverTcp(*ip)) {
+  if ((location == 1 || location == 3) && ip && QueryOverTcp(w, *ip)) {
     pending_->store(false);
     return;
   }
@@ -76,9 +74,9 @@ void TSendServerInfoRequestThread::Execute() {
 
   discovery_.FindQuorinSend();
   const DiscoverySettings& s = discovery_.Settings();
-  for (int i = 0; i < s.table_polls && ip && !cancel_.load(); ++i) {
+  for (int i = 0; i < s.table_polls && ip && !w.Terminated(); ++i) {
     if (auto entry = discovery_.Table().Find(*ip)) {
-      Deliver(*entry);
+      Deliver(w, *entry);
       break;
     }
     discovery_.GetMainThread().ProcessMessages();
@@ -90,7 +88,10 @@ void TSendServerInfoRequestThread::Execute() {
 ServerInfoRequests::ServerInfoRequests(Discovery& discovery) : discovery_(discovery) {}
 
 ServerInfoRequests::~ServerInfoRequests() {
-  cancel_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    for (WorkerThread& job : jobs_) job.Terminate();
+  }
   WaitAll();
 }
 
@@ -104,38 +105,37 @@ void ServerInfoRequests::StartServerInfoRequest(const std::string& ip, const std
   if (!start) return;
   Reap();
   std::lock_guard lock(mutex_);
-  Job& job = jobs_.emplace_back();
-  job.thread = std::thread([this, &job, ip, location, pending, sink = std::move(sink)] {
-    TSendServerInfoRequestThread(discovery_, ip, location, pending, sink, cancel_).Execute();
-    job.done = true;
-  });
+  WorkerThread& job = jobs_.emplace_back(discovery_.GetMainThread(), "TSendServerInfoRequestThread",
+                                         WorkerThread::Priority::kAboveNormal);
+  auto query =
+      std::make_shared<TSendServerInfoRequestThread>(discovery_, ip, location, pending, std::move(sink));
+  if (!job.Start([query](Worker& w) { query->Execute(w); })) pending->store(false);
 }
 
 size_t ServerInfoRequests::Running() const {
   std::lock_guard lock(mutex_);
   size_t n = 0;
-  for (const Job& j : jobs_) n += j.done ? 0 : 1;
+  for (const WorkerThread& j : jobs_) n += j.Finished() ? 0 : 1;
   return n;
 }
 
 void ServerInfoRequests::Reap() {
-  std::list<Job> finished;
+  std::list<WorkerThread> finished;
   {
     std::lock_guard lock(mutex_);
     for (auto it = jobs_.begin(); it != jobs_.end();) {
       auto next = std::next(it);
-      if (it->done) finished.splice(finished.end(), jobs_, it);
+      if (it->Finished()) finished.splice(finished.end(), jobs_, it);
       it = next;
     }
   }
-  for (Job& j : finished) j.thread.join();
+  // Destroyed here, outside the lock: each joins its ended thread.
 }
 
 void ServerInfoRequests::WaitAll() {
-  while (Running() > 0) {
-    discovery_.GetMainThread().ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  // No pointer to a query is held while waiting: a hand-over served meanwhile
+  // may start a query and forget the ended ones.
+  WaitServingMainThread(discovery_.GetMainThread(), [this] { return Running() == 0; });
   Reap();
 }
 

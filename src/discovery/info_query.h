@@ -9,39 +9,39 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "discovery/discovery.h"
 #include "discovery/server_info.h"
+#include "platform/worker_thread.h"
 
 namespace vx::discovery {
 
 // Receives the values on the main thread (through MainThread::RunSync).
 using ServerInfoSink = std::function<void(const ServerInfo&)>;
 
-// One query, run by its own thread.
+// One query, run by its own thread. The sink runs on the main thread; an
+// exception there ends only that step (the worker base's rule).
 class TSendServerInfoRequestThread {
  public:
   TSendServerInfoRequestThread(Discovery& discovery, std::string ip, std::string location,
-                               std::shared_ptr<std::atomic<bool>> pending, ServerInfoSink sink,
-                               const std::atomic<bool>& cancel);
-  void Execute();
+                               std::shared_ptr<std::atomic<bool>> pending, ServerInfoSink sink);
+  // The query; it watches `w` for cancellation.
+  void Execute(Worker& w);
 
  private:
   // The TCP step: true when a reply arrived and was handed over.
-  bool QueryOverTcp(const net::Ipv4& ip);
-  void Deliver(const Record& record);
+  bool QueryOverTcp(Worker& w, const net::Ipv4& ip);
+  void Deliver(Worker& w, const Record& record);
 
   Discovery& discovery_;
   const std::string ip_text_;
   const std::string location_;
   std::shared_ptr<std::atomic<bool>> pending_;
   ServerInfoSink sink_;
-  const std::atomic<bool>& cancel_;
 };
 
 // Starts and keeps the query threads; the destructor cancels the waits of the
-// running ones and joins them, so no query outlives what it uses.
+// running ones and waits for them, so no query outlives what it uses.
 class ServerInfoRequests {
  public:
   explicit ServerInfoRequests(Discovery& discovery);
@@ -59,16 +59,12 @@ class ServerInfoRequests {
   void WaitAll();
 
  private:
-  struct Job {
-    std::thread thread;
-    std::atomic<bool> done{false};
-  };
+  // Forgets the queries that have ended.
   void Reap();
 
   Discovery& discovery_;
-  std::atomic<bool> cancel_{false};
   mutable std::mutex mutex_;
-  std::list<Job> jobs_;
+  std::list<WorkerThread> jobs_;
 };
 
 }  // namespace vx::discovery

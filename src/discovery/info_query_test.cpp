@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 
 #include "discovery/testing/fake_clock.h"
 #include "discovery/testing/fake_network.h"
 #include "discovery/testing/wait.h"
+#include "platform/trace.h"
 
 namespace vx::discovery {
 namespace {
@@ -70,10 +72,7 @@ class InfoQueryTest : public ::testing::Test {
     return delivered_;
   }
   size_t RequestsSent() { return net_.Sent().size(); }
-  void PutInTable(const Record& r) {
-    std::lock_guard lock(d_.ServerTableLock());
-    d_.Table().Store(r, kServer);
-  }
+  void PutInTable(const Record& r) { ASSERT_NE(d_.Table().TryStore(r, kServer), DiscoveryTable::Put::kBusy); }
 
   FakeNetwork net_;
   ScriptedClock clock_;
@@ -160,6 +159,24 @@ TEST_F(InfoQueryTest, AnUnknownLocationEndsWithoutValuesAndKeepsThePendingFlag) 
   }
   EXPECT_TRUE(Delivered().empty());
   EXPECT_EQ(RequestsSent(), 0u);
+}
+
+TEST_F(InfoQueryTest, ASinkThatThrowsEndsOnlyThatQuery) {
+  net_.SetTcpServer(kServer, TcpServerScript{false, false, {Bytes(ServerReply())}, true});
+  TraceCapture trace;
+  int calls = 0;
+  requests_.StartServerInfoRequest(kServer.ToString(), "1", pending_, [&](const ServerInfo&) {
+    ++calls;
+    throw std::runtime_error("no such node");
+  });
+  ASSERT_TRUE(WaitUntil([&] { return requests_.Running() == 0; }));
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(pending_->load()) << "the query ended as usual";
+  EXPECT_TRUE(
+      trace.Contains("TSendServerInfoRequestThread : exception in a main-thread step : no such node"));
+  // The next query runs normally.
+  Query("1");
+  EXPECT_EQ(Delivered().size(), 1u);
 }
 
 TEST_F(InfoQueryTest, APendingQueryIsNotStartedTwice) {

@@ -8,64 +8,76 @@
 namespace vx::discovery {
 
 TFindQuorinThread::TFindQuorinThread(Discovery& discovery, ListenerWiring wiring)
-    : discovery_(discovery), wiring_(wiring) {}
+    : discovery_(discovery),
+      wiring_(wiring),
+      worker_(discovery.GetMainThread(), "TFindQuorinThread", WorkerThread::Priority::kAboveNormal) {}
 
 TFindQuorinThread::~TFindQuorinThread() {
   Terminate();
   WaitFor();
 }
 
-void TFindQuorinThread::Start() {
-  if (thread_.joinable()) return;
-  finished_ = false;
-  thread_ = std::thread([this] { Execute(); });
+bool TFindQuorinThread::Start() {
+  if (worker_.Started()) return false;
+  OpenWakeSocket();
+  return worker_.Start([this](Worker& w) { Execute(w); });
+}
+
+void TFindQuorinThread::OpenWakeSocket() {
+  // Loopback only: nothing of it leaves the machine. Without it the loop
+  // still notices a request within one select time-out.
+  auto created = discovery_.Network().CreateUdp();
+  if (!created.ok()) return;
+  if (!created.value->Bind(net::BindTarget{{net::Ipv4::Loopback(), 0}, ""}).ok()) return;
+  auto local = created.value->LocalEndpoint();
+  if (!local) return;
+  wake_endpoint_ = *local;
+  wake_socket_ = std::move(created.value);
+}
+
+void TFindQuorinThread::Interrupt() {
+  worker_.State().Wake();
+  if (wake_socket_) {
+    const uint8_t byte = 0;
+    wake_socket_->SendTo(std::span<const uint8_t>(&byte, 1), wake_endpoint_);
+  }
+}
+
+void TFindQuorinThread::DrainWakeSocket() {
+  std::array<uint8_t, 16> buffer{};
+  wake_socket_->ReceiveFrom(buffer);
 }
 
 void TFindQuorinThread::Terminate() {
-  std::lock_guard lock(mutex_);
-  terminate_ = true;
-  wake_.notify_all();
+  worker_.Terminate();
+  Interrupt();
 }
 
-void TFindQuorinThread::WaitFor() {
-  if (!thread_.joinable()) return;
-  while (!finished_.load()) {
-    discovery_.GetMainThread().ProcessMessages();
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(10), [this] { return finished_.load(); });
-  }
-  thread_.join();
-}
+void TFindQuorinThread::WaitFor() { worker_.WaitFor(); }
 
 void TFindQuorinThread::Suspend() {
-  std::lock_guard lock(mutex_);
   suspended_ = true;
+  Interrupt();
+}
+
+bool TFindQuorinThread::WaitParked(Millis timeout) {
+  if (!worker_.Running()) return true;  // a loop that does not run holds nothing
+  return worker_.WaitUntil([this] { return Parked() || worker_.Finished(); }, timeout);
 }
 
 void TFindQuorinThread::Resume() {
-  std::lock_guard lock(mutex_);
   suspended_ = false;
-  wake_.notify_all();
-}
-
-bool TFindQuorinThread::Parked() const {
-  std::lock_guard lock(mutex_);
-  return parked_ && suspended_;
+  worker_.State().Wake();
 }
 
 TFindQuorinThread::Stats TFindQuorinThread::GetStats() const {
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stats_mutex_);
   return stats_;
-}
-
-bool TFindQuorinThread::WaitTerminated(Millis d) {
-  std::unique_lock lock(mutex_);
-  return wake_.wait_for(lock, d, [this] { return terminate_; });
 }
 
 bool TFindQuorinThread::Closing() const { return wiring_.closing && wiring_.closing->load(); }
 
-void TFindQuorinThread::StatusStep(bool network_ok) {
+void TFindQuorinThread::StatusStep(Worker& w, bool network_ok) {
   if (!wiring_.status) return;
   // The no-network step runs on every turn (the tree may empty, the window may
   // show). The network-ok step only changes something when the state changes,
@@ -77,7 +89,7 @@ void TFindQuorinThread::StatusStep(bool network_ok) {
   last_network_ok_ = network_ok;
   if (network_ok) last_ok_step_ = now;
   NetworkStateSink* sink = wiring_.status;
-  discovery_.GetMainThread().RunSync([sink, network_ok] {
+  w.RunOnMainThread([sink, network_ok] {
     if (network_ok)
       sink->NetworkOkStep();
     else
@@ -85,46 +97,48 @@ void TFindQuorinThread::StatusStep(bool network_ok) {
   });
 }
 
-void TFindQuorinThread::Execute() {
+void TFindQuorinThread::Execute(Worker& w) {
   const DiscoverySettings& s = discovery_.Settings();
   while (true) {
-    {
-      std::unique_lock lock(mutex_);
+    if (suspended_.load()) {
+      // Parked: no snapshot of the sockets is held here.
       parked_ = true;
-      wake_.wait(lock, [this] { return terminate_ || !suspended_; });
+      w.Notify();
+      while (suspended_.load() && !w.Terminated()) w.WaitTerminated(std::chrono::hours(1));
       parked_ = false;
-      if (terminate_) break;
     }
-    if (Closing()) break;
+    if (w.Terminated() || Closing()) break;
 
     if (discovery_.Sockets().HighestHandle() == 0) {
-      StatusStep(false);
-      bool stop = false;
-      for (int i = 0; i < s.no_network_steps && !stop; ++i) {
-        stop = WaitTerminated(s.no_network_step);
-        if (!stop) discovery_.GetMainThread().ProcessMessages();
+      StatusStep(w, false);
+      for (int i = 0; i < s.no_network_steps && !suspended_.load(); ++i) {
+        if (w.WaitTerminated(s.no_network_step)) break;
+        discovery_.GetMainThread().ProcessMessages();
       }
       continue;
     }
-    StatusStep(true);
+    StatusStep(w, true);
 
     std::vector<SocketSlot> slots = discovery_.Sockets().Snapshot();
     std::vector<net::UdpSocket*> sockets;
     for (const auto& slot : slots) sockets.push_back(slot.socket.get());
     if (sockets.empty()) {
-      WaitTerminated(s.select_error_backoff);
+      w.WaitTerminated(s.select_error_backoff);
       continue;
     }
+    if (wake_socket_) sockets.push_back(wake_socket_.get());
     net::SelectResult selected = discovery_.Network().SelectReadable(sockets, s.select_timeout);
     if (!selected.error.ok()) {
       TraceLine("TFindQuorinThread(" + std::to_string(discovery_.Sockets().HighestHandle()) +
                 ") : select : call error! " + std::to_string(selected.error.code) + " " +
                 selected.error.name);
       // Never spin on a persistent error (sockets closed under us).
-      if (Closing() || WaitTerminated(s.select_error_backoff)) break;
+      if (Closing() || w.WaitTerminated(s.select_error_backoff)) break;
       continue;
     }
     if (selected.ready == 0) continue;
+    if (wake_socket_ && selected.readable.size() == sockets.size() && selected.readable.back())
+      DrainWakeSocket();
 
     for (size_t i = 0; i < slots.size(); ++i) {
       if (!selected.readable[i]) continue;
@@ -143,14 +157,11 @@ void TFindQuorinThread::Execute() {
     }
     if (Closing()) break;
   }
-  std::lock_guard lock(mutex_);
-  finished_ = true;
-  wake_.notify_all();
 }
 
 void TFindQuorinThread::HandleDatagram(const SocketSlot& slot, std::span<const uint8_t> bytes,
                                        net::Ipv4 source) {
-  DatagramResult r = ProcessDatagram(bytes, source, discovery_.Table(), discovery_.ServerTableLock());
+  DatagramResult r = ProcessDatagram(bytes, source, discovery_.Table());
   if (r.kind == DatagramKind::kBootAnnouncement) {
     size_t n = strnlen(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     TraceLine("TFindQuorinThread(" + std::to_string(slot.socket->Handle()) + ") : " + source.ToString() +
@@ -178,7 +189,7 @@ void TFindQuorinThread::HandleDatagram(const SocketSlot& slot, std::span<const u
       TraceLine("Got UDP Packet Fail !");
   }
 
-  std::lock_guard lock(mutex_);
+  std::lock_guard lock(stats_mutex_);
   ++stats_.received;
   if (r.outcome == Outcome::kStored) ++stats_.stored;
   if (r.outcome == Outcome::kReplaced) ++stats_.replaced;

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 
 #include "discovery/testing/fake_clock.h"
 #include "discovery/testing/fake_network.h"
 #include "discovery/testing/wait.h"
+#include "platform/testing/queue_main_thread.h"
 #include "platform/trace.h"
 
 namespace vx::discovery {
@@ -45,9 +47,13 @@ class RecordingForwarder final : public DatagramForwarder, public MasterBusQuery
 class CountingSink final : public NetworkStateSink {
  public:
   void NoNetworkStep() override { ++no_network; }
-  void NetworkOkStep() override { ++ok; }
+  void NetworkOkStep() override {
+    ++ok;
+    if (throws) throw std::runtime_error("no window");
+  }
   std::atomic<int> no_network{0};
   std::atomic<int> ok{0};
+  std::atomic<bool> throws{false};
 };
 
 DiscoverySettings FastSettings() {
@@ -110,7 +116,7 @@ TEST_F(ListenerTest, StoresRepliesAndForwardsThemWithTheirSource) {
   EXPECT_EQ(packets[0].first, kServer.address.NetworkOrder());
   EXPECT_EQ(packets[0].second.size(), 173u);
   EXPECT_EQ(std::memcmp(packets[0].second.data(), "RANNOU\x25\x4E", 8), 0);
-  EXPECT_TRUE(d_.Table().Contains(kServer.address));
+  EXPECT_TRUE(d_.Table().Find(kServer.address));
   EXPECT_GE(sink_.ok.load(), 1);
   EXPECT_EQ(sink_.no_network.load(), 0);
 }
@@ -186,13 +192,63 @@ TEST_F(ListenerTest, TheClosingFlagEndsTheLoop) {
 TEST_F(ListenerTest, SuspendedItReadsNothingUntilResumed) {
   Start();
   listener_->Suspend();
-  ASSERT_TRUE(WaitUntil([&] { return listener_->Parked(); }));
+  ASSERT_TRUE(listener_->WaitParked(10s));
+  EXPECT_TRUE(listener_->Parked());
   const int selects = net_.select_calls.load();
   net_.Deliver(kPc1, Reply(), kServer);
   EXPECT_EQ(d_.Table().Count(), 0u);
   EXPECT_EQ(net_.select_calls.load(), selects);
   listener_->Resume();
   ASSERT_TRUE(WaitUntil([&] { return d_.Table().Count() == 1; }));
+}
+
+TEST_F(ListenerTest, SuspendInterruptsTheWaitForDatagrams) {
+  // A select time-out far beyond the test's patience: only the wake-up ends it.
+  Discovery slow{net_, clock_, InlineMainThread(), IdentityTextCodec(), [] {
+                   DiscoverySettings s = FastSettings();
+                   s.select_timeout = 1h;
+                   return s;
+                 }()};
+  slow.EnumerateAdapters();
+  ASSERT_TRUE(slow.OpenSocket(true));
+  TFindQuorinThread listener(slow, ListenerWiring{});
+  const int before = net_.select_calls.load();
+  ASSERT_TRUE(listener.Start());
+  ASSERT_TRUE(WaitUntil([&] { return net_.select_calls.load() > before; }));
+  listener.Suspend();
+  ASSERT_TRUE(listener.WaitParked(10s));
+  listener.Resume();
+  ASSERT_TRUE(WaitUntil([&] { return !listener.Parked(); }));
+  listener.Terminate();
+  listener.WaitFor();
+  EXPECT_TRUE(listener.Finished());
+}
+
+TEST_F(ListenerTest, AMainThreadStepThatThrowsDoesNotEndTheListener) {
+  sink_.throws = true;
+  TraceCapture trace;
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return sink_.ok.load() >= 1; }));
+  net_.Deliver(kPc1, Reply(), kServer);
+  WaitForwarded(1);
+  EXPECT_FALSE(listener_->Finished());
+  EXPECT_TRUE(trace.Contains("TFindQuorinThread : exception in a main-thread step : no window"));
+}
+
+TEST(ListenerMainThread, AMainThreadThatIsGoneEndsTheListener) {
+  FakeNetwork net;
+  net.AddAdapter("10.77.0.11", {2, 0, 0, 0, 0, 0x11}, 6, "eth0");
+  FakeClock clock;
+  vx::testing::QueueMainThread main;
+  Discovery d{net, clock, main, IdentityTextCodec(), FastSettings()};
+  d.EnumerateAdapters();
+  ASSERT_TRUE(d.OpenSocket(false));
+  CountingSink sink;
+  main.Close();
+  TFindQuorinThread listener(d, ListenerWiring{nullptr, nullptr, &sink, nullptr});
+  ASSERT_TRUE(listener.Start());
+  ASSERT_TRUE(WaitUntil([&] { return listener.Finished(); }));
+  EXPECT_EQ(sink.ok.load(), 0);
 }
 
 class NoNetworkListenerTest : public ListenerTest {

@@ -21,6 +21,10 @@ struct DiscoverySettings {
   Millis no_network_step{500};       // the listener's wait while there is no socket ...
   int no_network_steps = 10;         // ... repeated this often
   Millis select_error_backoff{500};  // pause after a failed select
+  // How long a socket rebuild waits for the listener to park and for every
+  // reader to let the old sockets go before it opens the new ones (more than
+  // one select time-out, for a listener that cannot be woken early).
+  Millis release_wait{6000};
   // Requests caused by announcements of unknown servers are sent at most
   // once in this time: one request reaches every server, and a flood of
   // announcements must not turn into a flood of broadcasts.

@@ -4,6 +4,31 @@
 
 namespace vx::discovery {
 
+std::shared_ptr<net::UdpSocket> SocketTable::Track(std::unique_ptr<net::UdpSocket> socket) {
+  {
+    std::lock_guard lock(alive_->mutex);
+    ++alive_->open;
+  }
+  return std::shared_ptr<net::UdpSocket>(socket.release(), [alive = alive_](net::UdpSocket* s) {
+    delete s;  // closes the socket
+    {
+      std::lock_guard lock(alive->mutex);
+      --alive->open;
+    }
+    alive->closed.notify_all();
+  });
+}
+
+bool SocketTable::WaitAllClosed(std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(alive_->mutex);
+  return alive_->closed.wait_for(lock, timeout, [this] { return alive_->open == 0; });
+}
+
+size_t SocketTable::OpenSockets() const {
+  std::lock_guard lock(alive_->mutex);
+  return alive_->open;
+}
+
 bool SocketTable::Open(net::NetworkPort& net, const std::vector<Adapter>& adapters, bool ephemeral,
                        const DiscoverySettings& settings) {
   CloseAll();
@@ -19,7 +44,7 @@ bool SocketTable::Open(net::NetworkPort& net, const std::vector<Adapter>& adapte
       TraceLine("OpenSocket(" + std::to_string(port) + ") : socket call failed! " + created.error.name);
       return false;  // `opened` closes its sockets
     }
-    std::shared_ptr<net::UdpSocket> s = std::move(created.value);
+    std::shared_ptr<net::UdpSocket> s = Track(std::move(created.value));
     if (auto e = s->EnableBroadcast(); !e.ok()) {
       TraceLine("OpenSocket(" + std::to_string(port) + ") : setsockopt SO_BROADCAST failed! " + e.name);
       return false;

@@ -4,8 +4,7 @@
 
 namespace vx::model {
 
-DiscoveryLink::DiscoveryLink(discovery::DiscoveryService& service, std::chrono::milliseconds park_timeout)
-    : service_(service), park_timeout_(park_timeout) {}
+DiscoveryLink::DiscoveryLink(discovery::DiscoveryService& service) : service_(service) {}
 
 void DiscoveryLink::StartServerInfoRequest(const std::string& ip, const std::string& location,
                                            std::shared_ptr<std::atomic<bool>> pending,
@@ -14,24 +13,22 @@ void DiscoveryLink::StartServerInfoRequest(const std::string& ip, const std::str
 }
 
 // The listener must have let go of the old sockets before port 7419 is
-// opened again, or the new socket finds the port taken by our own.
+// opened again, or the new socket finds the port taken by our own. (The
+// discovery request is sent by the caller once the selection is cleared.)
 void DiscoveryLink::SuspendListener() {
   auto* listener = service_.Listener();
   if (!listener) return;
   listener->Suspend();
-  Clock& clock = service_.Core().GetClock();
-  MainThread& main_thread = service_.Core().GetMainThread();
-  const auto deadline = clock.Now() + park_timeout_;
-  while (!listener->Parked() && clock.Now() < deadline) {
-    main_thread.ProcessMessages();  // the listener may be handing work over
-    clock.SleepFor(std::chrono::milliseconds(20));
-  }
-  if (!listener->Parked()) TraceLine("FindQuorinThread did not park; reopening anyway");
+  if (!listener->WaitParked(service_.Core().Settings().release_wait))
+    TraceLine("RebuildSockets : the listener did not park in time");
 }
 
 void DiscoveryLink::ReopenSockets() {
-  service_.Core().CloseSockets();
-  service_.Core().OpenWorkingSockets();
+  discovery::Discovery& core = service_.Core();
+  core.CloseSockets();
+  if (!core.Sockets().WaitAllClosed(core.Settings().release_wait))
+    TraceLine("RebuildSockets : old sockets still held");
+  core.OpenWorkingSockets();
 }
 
 void DiscoveryLink::ResumeListener() {
@@ -39,5 +36,16 @@ void DiscoveryLink::ResumeListener() {
 }
 
 void DiscoveryLink::FindQuorinSend() { service_.Core().FindQuorinSend(); }
+
+bool DiscoveryLink::TryLock() {
+  auto lock = service_.Core().Table().Hold(std::chrono::milliseconds(0));
+  if (!lock.owns_lock()) return false;
+  held_ = std::move(lock);
+  return true;
+}
+
+void DiscoveryLink::Unlock() {
+  if (held_.owns_lock()) held_.unlock();
+}
 
 }  // namespace vx::model

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <mutex>
 
 #include "discovery/discovery_service.h"
 #include "model/driver_events.h"
@@ -10,12 +11,9 @@
 
 namespace vx::model {
 
-class DiscoveryLink final : public ServerInfoQueries, public DiscoveryControl {
+class DiscoveryLink final : public ServerInfoQueries, public DiscoveryControl, public TableLock {
  public:
-  // `park_timeout`: how long the rebuild waits for the listener to let go of
-  // its sockets (it serves the main thread's hand-overs meanwhile).
-  explicit DiscoveryLink(discovery::DiscoveryService& service,
-                         std::chrono::milliseconds park_timeout = std::chrono::milliseconds(6000));
+  explicit DiscoveryLink(discovery::DiscoveryService& service);
 
   void StartServerInfoRequest(const std::string& ip, const std::string& location,
                               std::shared_ptr<std::atomic<bool>> pending,
@@ -26,9 +24,13 @@ class DiscoveryLink final : public ServerInfoQueries, public DiscoveryControl {
   void ResumeListener() override;
   void FindQuorinSend() override;
 
+  // The discovery table's server-table lock.
+  bool TryLock() override;
+  void Unlock() override;
+
  private:
   discovery::DiscoveryService& service_;
-  std::chrono::milliseconds park_timeout_;
+  std::unique_lock<std::timed_mutex> held_;
 };
 
 }  // namespace vx::model

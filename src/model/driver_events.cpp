@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/trace.h"
+#include "ui/texts.h"
 
 namespace vx::model {
 
@@ -172,8 +173,10 @@ MBusUpdate::MBusUpdate(ServerList& list, MBusUpdateHost& host, Clock& clock, Bus
 
 void MBusUpdate::Timer_MBusUpdateTimer() {
   if (finished_ || list_.Busy()) return;  // a tick pumped inside a refresh waits for the next one
-  if (list_.japanese()) {
-    host_.SetCaption(title_ + (slash_ ? " - 検索... /" : " - 検索... \\"));
+  const std::string searching(
+      ui::Text(list_.japanese() ? "Japanese" : "English", ui::TextId::MainFm_Searching));
+  if (!searching.empty()) {  // Japanese only
+    host_.SetCaption(title_ + searching + (slash_ ? "/" : "\\"));
     slash_ = !slash_;
   }
   if (quiet_.last_event) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "discovery/server_info.h"
@@ -41,6 +42,26 @@ class NoAutoConnectEntries final : public AutoConnectLookup {
     if (name) name->clear();
     return -1;
   }
+};
+
+// The server-table lock shared with the discovery listener (which only tries
+// it). The refresh tries it, pumping messages between tries.
+class TableLock {
+ public:
+  virtual ~TableLock() = default;
+  virtual bool TryLock() = 0;  // true: now held by the caller
+  virtual void Unlock() = 0;
+};
+
+// A TableLock over a mutex of our own (tests, tools).
+class MutexTableLock final : public TableLock {
+ public:
+  explicit MutexTableLock(std::timed_mutex& mutex) : mutex_(mutex) {}
+  bool TryLock() override { return mutex_.try_lock(); }
+  void Unlock() override { mutex_.unlock(); }
+
+ private:
+  std::timed_mutex& mutex_;
 };
 
 // Flags shared by the driver event handler, the refresh and the device

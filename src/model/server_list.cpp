@@ -43,11 +43,11 @@ class ServerList::Operation {
 // failure pump messages, trace, sleep and try again; after the last failed
 // try, or when the window is closing, go on without it. Released on every
 // way out of the scope.
-class ServerList::TableLock {
+class ServerList::TableHold {
  public:
-  TableLock(ServerList& list, const std::string& fail_trace) : list_(list) {
+  TableHold(ServerList& list, const std::string& fail_trace) : list_(list) {
     for (int tries = 0;;) {
-      if (list_.lock_.try_lock()) {
+      if (list_.lock_.TryLock()) {
         held_ = true;
         return;
       }
@@ -58,11 +58,11 @@ class ServerList::TableLock {
       if (list_.closing()) return;
     }
   }
-  ~TableLock() {
-    if (held_) list_.lock_.unlock();
+  ~TableHold() {
+    if (held_) list_.lock_.Unlock();
   }
-  TableLock(const TableLock&) = delete;
-  TableLock& operator=(const TableLock&) = delete;
+  TableHold(const TableHold&) = delete;
+  TableHold& operator=(const TableHold&) = delete;
 
  private:
   ServerList& list_;
@@ -118,7 +118,7 @@ void ServerList::RefreshServerList() {
   {
     Operation op(*this);
     try {
-      TableLock lock(*this, "RefreshServerList(*__*) : WaitForSingleObject Fail !!!");
+      TableHold lock(*this, "RefreshServerList(*__*) : WaitForSingleObject Fail !!!");
       RefreshLocked();
     } catch (const std::exception& e) {
       TraceLine(std::string("RefreshServerList() : exception : ") + e.what());
@@ -332,7 +332,7 @@ bool ServerList::BuildTcpBus(NodeId id) {
   if (options_.version_info) options_.version_info->NoteTcpBusOpened(*handle);
   if (node->data->Location == "3") {
     node->data->Online = 1;
-    node->data->DisplayName = node->data->ServerName + " - " + node->data->IpAddress + kOnlineSuffix;
+    node->data->DisplayName = ServerDisplayName(*node->data, options_.japanese);
     tree_.SetText(id, node->data->DisplayName);
     tree_.View().RepaintTree();
   }
@@ -355,7 +355,7 @@ void ServerList::getDevList(NodeId id) {
     list.devices.clear();  // a list that cannot be read lists no devices
   }
 
-  TableLock lock(*this, "getDevList(*_" + text + "_*) : WaitForSingleObject Fail !!!");
+  TableHold lock(*this, "getDevList(*_" + text + "_*) : WaitForSingleObject Fail !!!");
   std::vector<std::unique_ptr<DeviceData>> records;
   records.reserve(list.devices.size());
   for (const auto& e : list.devices) {

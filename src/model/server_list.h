@@ -48,7 +48,7 @@ struct ServerListPorts {
   std::shared_ptr<bus::DriverHandle> master;  // null: no driver (nothing is refreshed)
   Clock& clock;
   MainThread& main_thread;
-  std::timed_mutex& server_table_lock;
+  TableLock& server_table_lock;
   ServerInfoQueries& info;
   AutoConnectLookup& autoconnect;
   EventFlags& flags;
@@ -112,7 +112,7 @@ class ServerList {
 
  private:
   class Operation;
-  class TableLock;
+  class TableHold;
   friend class Operation;
 
   void RefreshLocked();
@@ -132,7 +132,7 @@ class ServerList {
   std::shared_ptr<bus::DriverHandle> master_;
   Clock& clock_;
   MainThread& main_thread_;
-  std::timed_mutex& lock_;
+  model::TableLock& lock_;
   ServerInfoQueries& info_;
   AutoConnectLookup& autoconnect_;
   EventFlags& flags_;

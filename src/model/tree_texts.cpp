@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ui/texts.h"
+
 namespace vx::model {
 
 std::string UpperAscii(std::string text) {
@@ -11,6 +13,12 @@ std::string UpperAscii(std::string text) {
 }
 
 namespace {
+
+using ui::TextId;
+
+std::string T(bool japanese, TextId id) {
+  return std::string(ui::Text(japanese ? "Japanese" : "English", id));
+}
 
 unsigned char LowerAscii(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -42,9 +50,11 @@ bool IsReaddressableModel(const std::string& model) {
 std::string ServerDisplayName(const ServerData& s, bool japanese) {
   std::string text = s.ServerName + " - " + s.IpAddress;
   if (s.Location == "3") {
-    text += s.Online == 1 ? kOnlineSuffix : kOfflineSuffix;
-  } else if ((s.Location == "0" || s.Location == "2") && japanese) {
-    text += IsReaddressableModel(s.Model) ? kReaddressSuffix : kOtherSubnetSuffix;
+    text += T(japanese, s.Online == 1 ? TextId::Tree_OnlineSuffix : TextId::Tree_OfflineSuffix);
+  } else if (s.Location == "0" || s.Location == "2") {
+    // Only Japanese has these suffixes.
+    text += T(japanese,
+              IsReaddressableModel(s.Model) ? TextId::Tree_ReaddressSuffix : TextId::Tree_OtherSubnetSuffix);
   }
   return text;
 }
@@ -57,10 +67,9 @@ std::string NormaliseManufacturer(const std::string& text) {
 std::string DeviceDisplayName(const DeviceData& d, bool japanese) {
   std::string text = UpperAscii(d.Class) == "UNKNOWN" ? d.Manufacturer + " - " + d.Product
                                                       : d.Class + " - " + d.Manufacturer + " - " + d.Product;
-  if (!d.Owner.empty() && japanese) {
-    text += std::string(" [ ") + (d.LockType == 2 ? kManualOwnerLabel : kAutomaticOwnerLabel) + " " +
-            d.Owner + " ]";
-  }
+  const std::string label =
+      T(japanese, d.LockType == 2 ? TextId::Tree_ManualOwnerLabel : TextId::Tree_AutomaticOwnerLabel);
+  if (!d.Owner.empty() && !label.empty()) text += " [ " + label + " " + d.Owner + " ]";
   return text;
 }
 
@@ -98,40 +107,55 @@ ItemDrawing DrawServer(const ServerData& s, bool selected) {
 ItemDrawing DrawDevice(const DeviceData& dev, bool selected, bool japanese) {
   ItemDrawing d;
   bool printer_label = false;
-  if (dev.AutoPrintIndex >= 0 && japanese) {
-    d.labels.push_back({kAutoPrinterDrawLabel, 3, 3, kAutoConnectBack, kWhite});
+  const std::string printer = T(japanese, TextId::Tree_AutoPrinterLabel);
+  const std::string fax = T(japanese, TextId::Tree_AutoFaxLabel);
+  if (dev.AutoPrintIndex >= 0 && !printer.empty()) {
+    d.labels.push_back({printer, 3, 3, kAutoConnectBack, kWhite});
     printer_label = true;
   }
-  if (dev.AutoFaxIndex >= 0 && japanese)
-    d.labels.push_back({kAutoFaxDrawLabel, printer_label ? 139 : 3, 3, kAutoConnectBack, kWhite});
+  if (dev.AutoFaxIndex >= 0 && !fax.empty())
+    d.labels.push_back({fax, printer_label ? 139 : 3, 3, kAutoConnectBack, kWhite});
   d.back = selected ? kSelectedBack : kDeviceBack;
   d.text_colour = kMaroon;
   d.fill_text_rect = true;
   return d;
 }
 
+// Each line is appended piece by piece (no temporary strings joined to
+// literals, which GCC 12 warns about wrongly).
+namespace {
+
+void Line(std::string& hint, const char* before, bool japanese, TextId label, const std::string& value,
+          const char* after) {
+  hint += before;
+  hint += T(japanese, label);
+  hint += value;
+  hint += after;
+}
+
+}  // namespace
+
 std::string ServerHint(const ServerData& s, bool japanese) {
-  if (!japanese) return {};
+  if (T(japanese, TextId::Hint_ServerName).empty()) return {};  // hints exist only in Japanese
   std::string hint;
-  if ((s.Location == "0" || s.Location == "2") && IsReaddressableModel(s.Model)) {
-    hint +=
-        " サーバをダブルクリックして、IPアドレスを変更\n してください。Vessixを使用するには、\n "
-        "お使いのパソコンとサーバを同じサブネットの\n IPアドレスに設定する必要があります。\n\n";
-  }
-  hint += " サーバ名： " + s.ServerName + " \n" + " サーバのIPアドレス：" + s.IpAddress + " ";
-  if (!s.Model.empty()) hint += "\n 型番： " + s.Model + " ";
-  if (!s.MacAddress.empty()) hint += "\n MACアドレス：" + s.MacAddress + " ";
+  if ((s.Location == "0" || s.Location == "2") && IsReaddressableModel(s.Model))
+    hint += T(japanese, TextId::Hint_Readdress);
+  Line(hint, "", japanese, TextId::Hint_ServerName, s.ServerName, " \n");
+  Line(hint, "", japanese, TextId::Hint_ServerIp, s.IpAddress, " ");
+  if (!s.Model.empty()) Line(hint, "\n", japanese, TextId::Hint_Model, s.Model, " ");
+  if (!s.MacAddress.empty()) Line(hint, "\n", japanese, TextId::Hint_Mac, s.MacAddress, " ");
   return hint;
 }
 
 std::string DeviceHint(const DeviceData& d, bool japanese) {
-  if (!japanese) return {};
+  if (T(japanese, TextId::Hint_Manufacturer).empty()) return {};
   std::string hint;
-  if (UpperAscii(d.Class) != "UNKNOWN") hint += " USBデバイスの種類：" + d.Class + " \n";
-  hint += " メーカー名：" + d.Manufacturer + " \n" + " 製品名：" + d.Product + " \n" + " 使用者：" + d.Owner +
-          " ";
-  if (d.AutoPrintIndex >= 0) hint += "\n 自動接続プリンタ：" + d.AutoPrintName + " ";
-  if (d.AutoFaxIndex >= 0) hint += "\n Auto-Connected Fax : " + d.AutoFaxName + " ";
+  if (UpperAscii(d.Class) != "UNKNOWN") Line(hint, "", japanese, TextId::Hint_DeviceClass, d.Class, " \n");
+  Line(hint, "", japanese, TextId::Hint_Manufacturer, d.Manufacturer, " \n");
+  Line(hint, "", japanese, TextId::Hint_Product, d.Product, " \n");
+  Line(hint, "", japanese, TextId::Hint_Owner, d.Owner, " ");
+  if (d.AutoPrintIndex >= 0) Line(hint, "\n", japanese, TextId::Hint_AutoPrinter, d.AutoPrintName, " ");
+  if (d.AutoFaxIndex >= 0) Line(hint, "\n", japanese, TextId::Hint_AutoFax, d.AutoFaxName, " ");
   return hint;
 }
 

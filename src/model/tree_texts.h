@@ -3,8 +3,9 @@
 // custom drawing and the hint texts. Pure functions over the records; the
 // Win32 tree view only paints what they return.
 //
-// Most of these texts exist only in Japanese: in other languages the suffix
-// of a server on another subnet, the owner label and the hint are empty.
+// The texts come from the text tables (ui/texts.h). Most exist only in
+// Japanese: in other languages the suffix of a server on another subnet, the
+// owner label, the drawn labels and the hints are empty.
 #pragma once
 
 #include <cstdint>
@@ -67,16 +68,5 @@ inline constexpr int kHintShowMs = 500;   // shown again after
 inline constexpr int kHintHideMs = 3000;  // hidden after
 std::string ServerHint(const ServerData& s, bool japanese);
 std::string DeviceHint(const DeviceData& d, bool japanese);
-
-// --- The texts themselves ---
-inline constexpr const char* kOnlineSuffix = " [Online]";
-inline constexpr const char* kOfflineSuffix = " [Offline]";
-inline constexpr const char* kReaddressSuffix =
-    " [サーバをダブルクリックして、IPアドレスを変更してください。]";
-inline constexpr const char* kOtherSubnetSuffix = " [お使いのパソコンとは異なるサブネットのIPアドレスです。]";
-inline constexpr const char* kManualOwnerLabel = "手動接続：";
-inline constexpr const char* kAutomaticOwnerLabel = "自動接続：";
-inline constexpr const char* kAutoPrinterDrawLabel = " ［自動接続プリンタ］  ";
-inline constexpr const char* kAutoFaxDrawLabel = " [ Auto-Connected Fax ]  ";
 
 }  // namespace vx::model

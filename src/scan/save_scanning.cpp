@@ -56,20 +56,19 @@ TSaveScanningThread::TSaveScanningThread(SaveJob job, FileStore& files, const Cl
       clock_(clock),
       main_thread_(main_thread),
       view_(view),
-      converter_(files) {}
+      converter_(files),
+      worker_(main_thread, "TSaveScanningThread") {}
 
 TSaveScanningThread::~TSaveScanningThread() { Wait(); }
 
 void TSaveScanningThread::Start(std::function<void()> on_start) {
-  thread_ = std::thread([this, on_start = std::move(on_start)] {
+  worker_.Start([this, on_start = std::move(on_start)](Worker& w) {
     if (on_start) on_start();
-    Execute();
+    Execute(w);
   });
 }
 
-void TSaveScanningThread::Wait() {
-  if (thread_.joinable()) thread_.join();
-}
+void TSaveScanningThread::Wait() { worker_.WaitFor(); }
 
 void TSaveScanningThread::Fail(int page, const std::string& why) {
   outcome_.error = true;
@@ -80,6 +79,11 @@ void TSaveScanningThread::Fail(int page, const std::string& why) {
 }
 
 void TSaveScanningThread::Execute() {
+  Worker here(main_thread_, "TSaveScanningThread");
+  Execute(here);
+}
+
+void TSaveScanningThread::Execute(Worker& w) {
   g_save_error.store(false);
   outcome_ = SaveOutcome{};
   switch (job_.format) {
@@ -94,9 +98,8 @@ void TSaveScanningThread::Execute() {
       break;
   }
   if (view_) {
-    if (!outcome_.error && job_.page_count >= 2)
-      main_thread_.RunSync([this] { view_->EnablePageNavigation(); });
-    main_thread_.RunSync([this] { view_->SavingDone(outcome_); });
+    if (!outcome_.error && job_.page_count >= 2) w.RunOnMainThread([this] { view_->EnablePageNavigation(); });
+    w.RunOnMainThread([this] { view_->SavingDone(outcome_); });
   }
   finished_.store(true);
 }

@@ -4,17 +4,18 @@
 //
 // The scan window starts the thread after the last page with plain inputs
 // (names, page count, dpi) and polls Finished(); the thread hands its two
-// closing steps to the main thread through the MainThread port.
+// closing steps to the main thread through the worker base, so an exception
+// of one step does not keep the other from running.
 #pragma once
 
 #include <atomic>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/main_thread.h"
+#include "platform/worker_thread.h"
 #include "scan/file_store.h"
 #include "scan/jpeg.h"
 #include "scan/scan_naming.h"
@@ -86,8 +87,8 @@ class TSaveScanningThread {
   void Start(std::function<void()> on_start = {});
   // True once the work and both main-thread steps are done.
   bool Finished() const { return finished_.load(); }
-  // Waits for the thread. Not from the main thread while the main-thread port
-  // needs its message loop to run the closing steps: poll Finished() there.
+  // Waits for the thread, running the main thread's hand-overs meanwhile
+  // (the closing steps among them).
   void Wait();
   // The whole work on the calling thread.
   void Execute();
@@ -95,6 +96,7 @@ class TSaveScanningThread {
   const SaveOutcome& Outcome() const { return outcome_; }
 
  private:
+  void Execute(Worker& w);
   void SaveBmp();
   void SaveJpg();
   void SavePdf();
@@ -108,8 +110,8 @@ class TSaveScanningThread {
   SaveScanningView* view_;
   PageConverter converter_;
   SaveOutcome outcome_;
-  std::thread thread_;
   std::atomic<bool> finished_{false};
+  WorkerThread worker_;  // last: it ends before the members its body uses
 };
 
 }  // namespace vx::scan

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <stdexcept>
 #include <thread>
 
+#include "platform/testing/queue_main_thread.h"
+#include "platform/trace.h"
 #include "scan/bmp.h"
 #include "scan/shown_picture.h"
 #include "scan/test_support.h"
@@ -172,6 +176,36 @@ TEST(TSaveScanningThread, WriteFailuresAreReportedPerPage) {
   outcome = SaveGroup(Job(GroupFormat::kPdf, 1, dir / "Q.pdf", temp / "page"), view);
   EXPECT_TRUE(outcome.error);
   EXPECT_TRUE(outcome.files.empty());
+}
+
+// The window's steps on a thread of their own; the first one throws.
+class ThrowingView final : public SaveScanningView {
+ public:
+  void EnablePageNavigation() override { throw std::runtime_error("no page buttons"); }
+  void SavingDone(const SaveOutcome& o) override {
+    done_on_main = std::this_thread::get_id() == main_id;
+    outcome = o;
+  }
+  std::thread::id main_id;
+  std::optional<bool> done_on_main;
+  SaveOutcome outcome;
+};
+
+TEST(TSaveScanningThread, AFailingWindowStepStillLetsTheLastStepRun) {
+  TempFolder dir;
+  WritePages(dir / "Two", {testing::Gradient(8, 8), testing::Gradient(8, 8)});
+  vx::testing::QueueMainThread main;
+  ThrowingView view;
+  view.main_id = main.id();
+  TraceCapture trace;
+  TSaveScanningThread thread(Job(GroupFormat::kJpg, 2, dir / "Two.jpg"), LocalFileStore(), kClock, main,
+                             &view);
+  thread.Start();
+  thread.Wait();
+  EXPECT_TRUE(thread.Finished());
+  EXPECT_EQ(view.done_on_main, std::optional<bool>(true));
+  EXPECT_EQ(view.outcome.files.size(), 2u);
+  EXPECT_TRUE(trace.Contains("TSaveScanningThread : exception in a main-thread step : no page buttons"));
 }
 
 TEST(SavePictureAs, WritesByExtensionAndNothingForOthers) {

@@ -166,14 +166,15 @@ TEST(Menu, PopupRunsTheChosenActionAndNothingWhenDismissed) {
 
 TEST(ToolBar, ButtonsMirrorActionsAndOnlyEnabledOnesExecute) {
   testing::HostWindow window;
-  ToolBar bar = ToolBar::Create(window.hwnd(), 300, Rect{0, 0, 400, 85}, 85);
+  ToolBar bar =
+      ToolBar::Create({.parent = window.hwnd(), .id = 300, .bounds = {0, 0, 400, 85}, .button_height = 85});
   ASSERT_TRUE(bar);
   int connects = 0;
   Action connect("Connect \r\n", [&] { ++connects; }), disconnect("Disconnect \r\n"),
       request("Request to\r\nConnect");
-  ASSERT_TRUE(bar.AddButton(connect, I_IMAGENONE, 85));
-  ASSERT_TRUE(bar.AddButton(disconnect, I_IMAGENONE, 85));
-  ASSERT_TRUE(bar.AddButton(request, I_IMAGENONE, 85, /*toggle=*/true));
+  ASSERT_TRUE(bar.AddButton(connect, {.width = 85}));
+  ASSERT_TRUE(bar.AddButton(disconnect, {.width = 85}));
+  ASSERT_TRUE(bar.AddButton(request, {.width = 85, .toggle = true}));
   EXPECT_EQ(bar.ButtonCount(), 3);
   EXPECT_EQ(bar.ButtonWidth(connect), 85);
   EXPECT_EQ(bar.VisibleButtonsWidth(), 3 * 85);

@@ -52,7 +52,7 @@ Rect Control::Bounds() const {
   RECT r{};
   if (!hwnd_ || !GetWindowRect(hwnd_, &r)) return {};
   MapWindowPoints(HWND_DESKTOP, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
-  return Rect::FromRECT(r);
+  return FromRECT(r);
 }
 
 void Control::SetBounds(const Rect& b) const {
@@ -67,33 +67,32 @@ void Control::Focus() const {
 
 // ---- Buttons ---------------------------------------------------------------
 
-Button Button::Create(HWND parent, int id, const Rect& b, std::string_view text, bool is_default) {
-  return Button(CreateChild(WC_BUTTONW, parent, id, b,
-                            WS_TABSTOP | (is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, text));
+Button Button::Create(const ButtonArgs& a) {
+  return Button(CreateChild(WC_BUTTONW, a.parent, a.id, a.bounds,
+                            WS_TABSTOP | (a.is_default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, a.text));
 }
 
 void Button::Click() const { Send(BM_CLICK); }
 
-CheckBox CheckBox::Create(HWND parent, int id, const Rect& b, std::string_view text) {
-  return CheckBox(CreateChild(WC_BUTTONW, parent, id, b, WS_TABSTOP | BS_AUTOCHECKBOX, 0, text));
+CheckBox CheckBox::Create(const CheckBoxArgs& a) {
+  return CheckBox(CreateChild(WC_BUTTONW, a.parent, a.id, a.bounds, WS_TABSTOP | BS_AUTOCHECKBOX, 0, a.text));
 }
 
 bool CheckBox::Checked() const { return Send(BM_GETCHECK) == BST_CHECKED; }
 
 void CheckBox::SetChecked(bool checked) const { Send(BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED); }
 
-RadioButton RadioButton::Create(HWND parent, int id, const Rect& b, std::string_view text,
-                                bool first_of_group) {
-  DWORD style = BS_AUTORADIOBUTTON | (first_of_group ? WS_GROUP | WS_TABSTOP : 0);
-  return RadioButton(CreateChild(WC_BUTTONW, parent, id, b, style, 0, text));
+RadioButton RadioButton::Create(const RadioButtonArgs& a) {
+  DWORD style = BS_AUTORADIOBUTTON | (a.first_of_group ? WS_GROUP | WS_TABSTOP : 0);
+  return RadioButton(CreateChild(WC_BUTTONW, a.parent, a.id, a.bounds, style, 0, a.text));
 }
 
 // ---- Edit, label -----------------------------------------------------------
 
-Edit Edit::Create(HWND parent, int id, const Rect& b, bool multi_line) {
+Edit Edit::Create(const EditArgs& a) {
   DWORD style =
-      WS_TABSTOP | WS_BORDER | (multi_line ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL);
-  return Edit(CreateChild(WC_EDITW, parent, id, b, style));
+      WS_TABSTOP | WS_BORDER | (a.multi_line ? ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL : ES_AUTOHSCROLL);
+  return Edit(CreateChild(WC_EDITW, a.parent, a.id, a.bounds, style));
 }
 
 bool Edit::ReadOnly() const { return hwnd_ && (GetWindowLongW(hwnd_, GWL_STYLE) & ES_READONLY); }
@@ -102,9 +101,9 @@ void Edit::SetReadOnly(bool read_only) const { Send(EM_SETREADONLY, read_only); 
 
 void Edit::SetLimit(int characters) const { Send(EM_SETLIMITTEXT, characters > 0 ? characters : 0); }
 
-Label Label::Create(HWND parent, int id, const Rect& b, std::string_view text, bool centred) {
-  return Label(
-      CreateChild(WC_STATICW, parent, id, b, (centred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX, 0, text));
+Label Label::Create(const LabelArgs& a) {
+  return Label(CreateChild(WC_STATICW, a.parent, a.id, a.bounds,
+                           (a.centred ? SS_CENTER : SS_LEFT) | SS_NOPREFIX, 0, a.text));
 }
 
 // ---- Combo box, list box ---------------------------------------------------
@@ -134,9 +133,9 @@ const ComboBox::Messages ComboBox::kMessages{CB_ADDSTRING, CB_RESETCONTENT, CB_G
 
 ComboBox::ComboBox(HWND hwnd) : StringList(hwnd, kMessages) {}
 
-ComboBox ComboBox::Create(HWND parent, int id, const Rect& b, bool editable) {
-  DWORD style = WS_TABSTOP | WS_VSCROLL | (editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST);
-  return ComboBox(CreateChild(WC_COMBOBOXW, parent, id, b, style));
+ComboBox ComboBox::Create(const ComboBoxArgs& a) {
+  DWORD style = WS_TABSTOP | WS_VSCROLL | (a.editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST);
+  return ComboBox(CreateChild(WC_COMBOBOXW, a.parent, a.id, a.bounds, style));
 }
 
 const ListBox::Messages ListBox::kMessages{LB_ADDSTRING, LB_RESETCONTENT, LB_GETCOUNT, LB_GETTEXTLEN,
@@ -144,22 +143,23 @@ const ListBox::Messages ListBox::kMessages{LB_ADDSTRING, LB_RESETCONTENT, LB_GET
 
 ListBox::ListBox(HWND hwnd) : StringList(hwnd, kMessages) {}
 
-ListBox ListBox::Create(HWND parent, int id, const Rect& b) {
-  return ListBox(CreateChild(WC_LISTBOXW, parent, id, b, WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY));
+ListBox ListBox::Create(const ControlArgs& a) {
+  return ListBox(
+      CreateChild(WC_LISTBOXW, a.parent, a.id, a.bounds, WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOTIFY));
 }
 
 // ---- Progress bar, tabs, image ---------------------------------------------
 
-ProgressBar ProgressBar::Create(HWND parent, int id, const Rect& b) {
-  return ProgressBar(CreateChild(PROGRESS_CLASSW, parent, id, b, 0));
+ProgressBar ProgressBar::Create(const ControlArgs& a) {
+  return ProgressBar(CreateChild(PROGRESS_CLASSW, a.parent, a.id, a.bounds, 0));
 }
 
 void ProgressBar::SetRange(int minimum, int maximum) const { Send(PBM_SETRANGE32, minimum, maximum); }
 void ProgressBar::SetPosition(int position) const { Send(PBM_SETPOS, position); }
 int ProgressBar::Position() const { return static_cast<int>(Send(PBM_GETPOS)); }
 
-TabControl TabControl::Create(HWND parent, int id, const Rect& b) {
-  return TabControl(CreateChild(WC_TABCONTROLW, parent, id, b, WS_TABSTOP | WS_CLIPSIBLINGS));
+TabControl TabControl::Create(const ControlArgs& a) {
+  return TabControl(CreateChild(WC_TABCONTROLW, a.parent, a.id, a.bounds, WS_TABSTOP | WS_CLIPSIBLINGS));
 }
 
 int TabControl::AddTab(std::string_view caption) const {
@@ -181,8 +181,9 @@ Rect TabControl::PageBounds() const {
   return Rect{bounds.left + r.left, bounds.top + r.top, r.right - r.left, r.bottom - r.top};
 }
 
-Image Image::Create(HWND parent, int id, const Rect& b, bool bitmap) {
-  return Image(CreateChild(WC_STATICW, parent, id, b, (bitmap ? SS_BITMAP : SS_ICON) | SS_CENTERIMAGE));
+Image Image::Create(const ImageArgs& a) {
+  return Image(
+      CreateChild(WC_STATICW, a.parent, a.id, a.bounds, (a.bitmap ? SS_BITMAP : SS_ICON) | SS_CENTERIMAGE));
 }
 
 void Image::SetIcon(HICON icon) const { Send(STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)); }

@@ -21,6 +21,74 @@
 
 namespace vx::winui {
 
+// Where a new control goes and what it starts with, as argument structs
+// (designated initializers at the call site, no positional flags):
+//   Button::Create({.parent = dlg, .id = IDOK, .bounds = {8, 8, 75, 23},
+//                   .text = "OK", .is_default = true});
+// `bounds` is in the parent's client coordinates.
+struct ControlArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+};
+struct ButtonArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  std::string_view text;
+  bool is_default = false;  // BS_DEFPUSHBUTTON
+};
+struct CheckBoxArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  std::string_view text;
+};
+struct RadioButtonArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  std::string_view text;
+  bool first_of_group = false;  // starts a new group of buttons that exclude each other
+};
+struct EditArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  bool multi_line = false;
+};
+struct LabelArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  std::string_view text;
+  bool centred = false;
+};
+struct ComboBoxArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  bool editable = false;  // a drop-down with an edit field instead of a list only
+};
+struct ListViewArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  bool check_boxes = false;
+};
+struct TreeViewArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  DWORD extra_style = TVS_HASLINES | TVS_SHOWSELALWAYS;
+};
+struct ImageArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;
+  bool bitmap = false;  // a bitmap picture rather than an icon
+};
+
 class Control {
  public:
   Control() = default;
@@ -54,8 +122,7 @@ class Control {
 class Button : public Control {
  public:
   using Control::Control;
-  static Button Create(HWND parent, int id, const Rect& bounds, std::string_view text,
-                       bool is_default = false);
+  static Button Create(const ButtonArgs& args);
   // Clicks it as the user would (the parent receives BN_CLICKED).
   void Click() const;
 };
@@ -63,7 +130,7 @@ class Button : public Control {
 class CheckBox : public Control {
  public:
   using Control::Control;
-  static CheckBox Create(HWND parent, int id, const Rect& bounds, std::string_view text);
+  static CheckBox Create(const CheckBoxArgs& args);
   bool Checked() const;
   void SetChecked(bool checked) const;
 };
@@ -71,15 +138,13 @@ class CheckBox : public Control {
 class RadioButton : public CheckBox {
  public:
   using CheckBox::CheckBox;
-  // `first_of_group` starts a new group of buttons that exclude each other.
-  static RadioButton Create(HWND parent, int id, const Rect& bounds, std::string_view text,
-                            bool first_of_group);
+  static RadioButton Create(const RadioButtonArgs& args);
 };
 
 class Edit : public Control {
  public:
   using Control::Control;
-  static Edit Create(HWND parent, int id, const Rect& bounds, bool multi_line = false);
+  static Edit Create(const EditArgs& args);
   bool ReadOnly() const;
   void SetReadOnly(bool read_only) const;
   // The most characters the user may type (0: the system's limit).
@@ -89,7 +154,7 @@ class Edit : public Control {
 class Label : public Control {
  public:
   using Control::Control;
-  static Label Create(HWND parent, int id, const Rect& bounds, std::string_view text, bool centred = false);
+  static Label Create(const LabelArgs& args);
 };
 
 // Combo box (drop-down list) and list box share their item model.
@@ -115,7 +180,7 @@ class StringList : public Control {
 class ComboBox : public StringList {
  public:
   explicit ComboBox(HWND hwnd = nullptr);
-  static ComboBox Create(HWND parent, int id, const Rect& bounds, bool editable = false);
+  static ComboBox Create(const ComboBoxArgs& args);
 
  private:
   static const Messages kMessages;
@@ -124,7 +189,7 @@ class ComboBox : public StringList {
 class ListBox : public StringList {
  public:
   explicit ListBox(HWND hwnd = nullptr);
-  static ListBox Create(HWND parent, int id, const Rect& bounds);
+  static ListBox Create(const ControlArgs& args);
 
  private:
   static const Messages kMessages;
@@ -134,7 +199,7 @@ class ListBox : public StringList {
 class ListView : public Control {
  public:
   using Control::Control;
-  static ListView Create(HWND parent, int id, const Rect& bounds, bool check_boxes = false);
+  static ListView Create(const ListViewArgs& args);
   int AddColumn(std::string_view caption, int width) const;
   int AddRow(std::string_view text, LPARAM data = 0) const;
   void SetCell(int row, int column, std::string_view text) const;
@@ -153,8 +218,7 @@ class ListView : public Control {
 class TreeView : public Control {
  public:
   using Control::Control;
-  static TreeView Create(HWND parent, int id, const Rect& bounds,
-                         DWORD extra_style = TVS_HASLINES | TVS_SHOWSELALWAYS);
+  static TreeView Create(const TreeViewArgs& args);
   HTREEITEM Add(HTREEITEM parent, std::string_view text, LPARAM data = 0, int image = -1) const;
   bool Remove(HTREEITEM item) const;
   void Clear() const;
@@ -168,7 +232,8 @@ class TreeView : public Control {
   HTREEITEM FirstChild(HTREEITEM item) const;
   HTREEITEM Next(HTREEITEM item) const;
   HTREEITEM Parent(HTREEITEM item) const;
-  void Expand(HTREEITEM item, bool expand = true) const;
+  void Expand(HTREEITEM item) const;
+  void Collapse(HTREEITEM item) const;
   void SetImageList(HIMAGELIST images) const;  // borrowed
   void SetIndent(int pixels) const;
   int Indent() const;
@@ -177,7 +242,7 @@ class TreeView : public Control {
 class ProgressBar : public Control {
  public:
   using Control::Control;
-  static ProgressBar Create(HWND parent, int id, const Rect& bounds);
+  static ProgressBar Create(const ControlArgs& args);
   void SetRange(int minimum, int maximum) const;
   // Values outside the range are held at its ends.
   void SetPosition(int position) const;
@@ -187,7 +252,7 @@ class ProgressBar : public Control {
 class TabControl : public Control {
  public:
   using Control::Control;
-  static TabControl Create(HWND parent, int id, const Rect& bounds);
+  static TabControl Create(const ControlArgs& args);
   int AddTab(std::string_view caption) const;
   int Count() const;
   int Selected() const;
@@ -200,7 +265,7 @@ class TabControl : public Control {
 class Image : public Control {
  public:
   using Control::Control;
-  static Image Create(HWND parent, int id, const Rect& bounds, bool bitmap = false);
+  static Image Create(const ImageArgs& args);
   void SetIcon(HICON icon) const;
   void SetBitmap(HBITMAP bitmap) const;
 };

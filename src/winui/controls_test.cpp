@@ -14,7 +14,7 @@ class Controls : public ::testing::Test {
 };
 
 TEST_F(Controls, TextsRoundTripUnicodeAndStates) {
-  Edit edit = Edit::Create(parent.hwnd(), 101, box);
+  Edit edit = Edit::Create({.parent = parent.hwnd(), .id = 101, .bounds = box});
   ASSERT_TRUE(edit);
   EXPECT_EQ(edit.Id(), 101);
   edit.SetText("192.168.0.10 – 株式会社");
@@ -31,9 +31,12 @@ TEST_F(Controls, TextsRoundTripUnicodeAndStates) {
 }
 
 TEST_F(Controls, RadioButtonsOfAGroupExcludeEachOther) {
-  RadioButton bmp = RadioButton::Create(parent.hwnd(), 201, Rect{0, 0, 80, 20}, "BMP", true);
-  RadioButton jpeg = RadioButton::Create(parent.hwnd(), 202, Rect{0, 20, 80, 20}, "JPEG", false);
-  RadioButton other_group = RadioButton::Create(parent.hwnd(), 203, Rect{0, 40, 80, 20}, "PDF", true);
+  RadioButton bmp = RadioButton::Create(
+      {.parent = parent.hwnd(), .id = 201, .bounds = {0, 0, 80, 20}, .text = "BMP", .first_of_group = true});
+  RadioButton jpeg =
+      RadioButton::Create({.parent = parent.hwnd(), .id = 202, .bounds = {0, 20, 80, 20}, .text = "JPEG"});
+  RadioButton other_group = RadioButton::Create(
+      {.parent = parent.hwnd(), .id = 203, .bounds = {0, 40, 80, 20}, .text = "PDF", .first_of_group = true});
   int clicks = 0;
   parent.OnCommand(202, [&](int code) { clicks += code == BN_CLICKED; });
   other_group.SetChecked(true);
@@ -46,7 +49,7 @@ TEST_F(Controls, RadioButtonsOfAGroupExcludeEachOther) {
 }
 
 TEST_F(Controls, ComboAndListBoxSelection) {
-  ComboBox combo = ComboBox::Create(parent.hwnd(), 301, box);
+  ComboBox combo = ComboBox::Create({.parent = parent.hwnd(), .id = 301, .bounds = box});
   EXPECT_EQ(combo.Selected(), -1);
   combo.Add("English");
   combo.Add("日本語");
@@ -57,7 +60,7 @@ TEST_F(Controls, ComboAndListBoxSelection) {
   combo.Clear();
   EXPECT_EQ(combo.Count(), 0);
 
-  ListBox list = ListBox::Create(parent.hwnd(), 302, box);
+  ListBox list = ListBox::Create({.parent = parent.hwnd(), .id = 302, .bounds = box});
   list.Add("PRINTER");
   list.Add("FAX");
   list.Select(1);
@@ -65,7 +68,7 @@ TEST_F(Controls, ComboAndListBoxSelection) {
 }
 
 TEST_F(Controls, ListViewRowsCellsChecksAndData) {
-  ListView view = ListView::Create(parent.hwnd(), 401, box, /*check_boxes=*/true);
+  ListView view = ListView::Create({.parent = parent.hwnd(), .id = 401, .bounds = box, .check_boxes = true});
   EXPECT_EQ(view.AddColumn("Printer", 100), 0);
   EXPECT_EQ(view.AddColumn("Port", 80), 1);
   int first = view.AddRow("LBP-01", 11);
@@ -88,7 +91,7 @@ TEST_F(Controls, ListViewRowsCellsChecksAndData) {
 }
 
 TEST_F(Controls, TreeViewNavigationAndData) {
-  TreeView tree = TreeView::Create(parent.hwnd(), 501, box);
+  TreeView tree = TreeView::Create({.parent = parent.hwnd(), .id = 501, .bounds = box});
   HTREEITEM server = tree.Add(nullptr, "MD-LAN01 (192.168.0.10)", 1);
   HTREEITEM printer = tree.Add(server, "Printer", 2);
   HTREEITEM scanner = tree.Add(server, "スキャナ", 3);
@@ -115,14 +118,14 @@ TEST_F(Controls, TreeViewNavigationAndData) {
 }
 
 TEST_F(Controls, ProgressHeldInRangeAndTabs) {
-  ProgressBar progress = ProgressBar::Create(parent.hwnd(), 601, box);
+  ProgressBar progress = ProgressBar::Create({.parent = parent.hwnd(), .id = 601, .bounds = box});
   progress.SetRange(0, 512);
   progress.SetPosition(300);
   EXPECT_EQ(progress.Position(), 300);
   progress.SetPosition(9000);
   EXPECT_EQ(progress.Position(), 512);
 
-  TabControl tabs = TabControl::Create(parent.hwnd(), 602, box);
+  TabControl tabs = TabControl::Create({.parent = parent.hwnd(), .id = 602, .bounds = box});
   tabs.AddTab("General");
   tabs.AddTab("言語");
   EXPECT_EQ(tabs.Count(), 2);

@@ -27,10 +27,10 @@ std::string ReadGrowing(Fill fill) {
 
 // ---- ListView --------------------------------------------------------------
 
-ListView ListView::Create(HWND parent, int id, const Rect& b, bool check_boxes) {
-  ListView view(CreateChild(WC_LISTVIEWW, parent, id, b,
+ListView ListView::Create(const ListViewArgs& a) {
+  ListView view(CreateChild(WC_LISTVIEWW, a.parent, a.id, a.bounds,
                             WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL, WS_EX_CLIENTEDGE));
-  DWORD extended = LVS_EX_FULLROWSELECT | (check_boxes ? LVS_EX_CHECKBOXES : 0);
+  DWORD extended = LVS_EX_FULLROWSELECT | (a.check_boxes ? LVS_EX_CHECKBOXES : 0);
   view.Send(LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
   return view;
 }
@@ -117,8 +117,9 @@ LPARAM ListView::RowData(int row) const {
 
 // ---- TreeView --------------------------------------------------------------
 
-TreeView TreeView::Create(HWND parent, int id, const Rect& b, DWORD extra_style) {
-  return TreeView(CreateChild(WC_TREEVIEWW, parent, id, b, WS_TABSTOP | extra_style, WS_EX_CLIENTEDGE));
+TreeView TreeView::Create(const TreeViewArgs& a) {
+  return TreeView(
+      CreateChild(WC_TREEVIEWW, a.parent, a.id, a.bounds, WS_TABSTOP | a.extra_style, WS_EX_CLIENTEDGE));
 }
 
 HTREEITEM TreeView::Add(HTREEITEM parent, std::string_view text, LPARAM data, int image) const {
@@ -196,8 +197,10 @@ HTREEITEM TreeView::Parent(HTREEITEM item) const {
              : nullptr;
 }
 
-void TreeView::Expand(HTREEITEM item, bool expand) const {
-  Send(TVM_EXPAND, expand ? TVE_EXPAND : TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));
+void TreeView::Expand(HTREEITEM item) const { Send(TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(item)); }
+
+void TreeView::Collapse(HTREEITEM item) const {
+  Send(TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));
 }
 
 void TreeView::SetImageList(HIMAGELIST images) const {

@@ -42,13 +42,14 @@ TEST(Dialog, ModalRunDisablesTheOtherWindowsAndReturnsTheResult) {
   ASSERT_TRUE(dialog.Create(owner.hwnd()));
 
   bool owner_disabled_during_run = false, visible_during_run = false;
-  Timer end(
-      [&] {
-        owner_disabled_during_run = !owner.IsEnabled();
-        visible_during_run = dialog.IsVisible();
-        dialog.EndModal(42);
-      },
-      10, true);
+  Timer end({.handler =
+                 [&] {
+                   owner_disabled_during_run = !owner.IsEnabled();
+                   visible_during_run = dialog.IsVisible();
+                   dialog.EndModal(42);
+                 },
+             .interval_ms = 10,
+             .enabled = true});
   EXPECT_EQ(dialog.ShowModal(), 42);
   end.SetEnabled(false);
   EXPECT_TRUE(owner_disabled_during_run);
@@ -59,7 +60,9 @@ TEST(Dialog, ModalRunDisablesTheOtherWindowsAndReturnsTheResult) {
 
   // Esc (IDCANCEL without a control) ends a modal run with IDCANCEL, and the
   // dialog can run again.
-  Timer cancel([&] { PostMessageW(dialog.hwnd(), WM_COMMAND, IDCANCEL, 0); }, 10, true);
+  Timer cancel({.handler = [&] { PostMessageW(dialog.hwnd(), WM_COMMAND, IDCANCEL, 0); },
+                .interval_ms = 10,
+                .enabled = true});
   EXPECT_EQ(dialog.ShowModal(), IDCANCEL);
 }
 
@@ -81,7 +84,7 @@ TEST(Dialog, ExceptionInADialogHandlerStaysInside) {
 TEST(Dialog, DestroyedDuringAModalRunEndsItAsCancelled) {
   auto dialog = std::make_unique<Dialog>("TWaitCloseFm");
   ASSERT_TRUE(dialog->Create());
-  Timer destroy([&] { dialog->Destroy(); }, 10, true);
+  Timer destroy({.handler = [&] { dialog->Destroy(); }, .interval_ms = 10, .enabled = true});
   EXPECT_EQ(dialog->ShowModal(), IDCANCEL);
   EXPECT_EQ(dialog->hwnd(), nullptr);
   EXPECT_EQ(dialog->ShowModal(), -1);

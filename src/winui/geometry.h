@@ -1,5 +1,5 @@
-// Points, sizes and rectangles in pixels, as the windows of the program use
-// them (left, top, width, height).
+// The program's geometry (platform/geometry.h) in the kit, with the
+// conversions to and from the system's RECT.
 #pragma once
 #if !defined(_WIN32)
 #error "src/winui is Windows-only"
@@ -7,32 +7,15 @@
 
 #include <windows.h>
 
+#include "platform/geometry.h"
+
 namespace vx::winui {
 
-struct Point {
-  int x = 0;
-  int y = 0;
-  bool operator==(const Point&) const = default;
-};
+using vx::Point;
+using vx::Rect;
+using vx::Size;
 
-struct Size {
-  int width = 0;
-  int height = 0;
-  bool operator==(const Size&) const = default;
-};
-
-struct Rect {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-
-  int right() const { return left + width; }
-  int bottom() const { return top + height; }
-  bool operator==(const Rect&) const = default;
-
-  RECT ToRECT() const { return RECT{left, top, left + width, top + height}; }
-  static Rect FromRECT(const RECT& r) { return Rect{r.left, r.top, r.right - r.left, r.bottom - r.top}; }
-};
+inline RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right(), r.bottom()}; }
+inline Rect FromRECT(const RECT& r) { return Rect::FromEdges(r.left, r.top, r.right, r.bottom); }
 
 }  // namespace vx::winui

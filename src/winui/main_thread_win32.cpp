@@ -77,7 +77,9 @@ Win32MainThread::Win32MainThread()
   }
 }
 
-Win32MainThread::~Win32MainThread() {
+Win32MainThread::~Win32MainThread() { Close(); }
+
+void Win32MainThread::Close() {
   {
     std::lock_guard lock(state_->mutex);
     state_->closed = true;
@@ -96,11 +98,11 @@ void Win32MainThread::RunSync(const std::function<void()>& work) {
   Job job;
   job.work = &work;
   std::unique_lock lock(state_->mutex);
-  if (state_->closed) throw std::runtime_error("the main thread no longer takes work");
+  if (state_->closed) throw MainThreadGone("the main thread no longer takes work");
   state_->queue.push_back(&job);
   if (!PostMessageW(sink_->hwnd(), kRunQueued, 0, 0)) {
     std::erase(state_->queue, &job);
-    throw std::runtime_error("cannot wake the main thread");
+    throw MainThreadGone("cannot wake the main thread");
   }
   state_->finished.wait(lock, [&job] { return job.done; });
   lock.unlock();

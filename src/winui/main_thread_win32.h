@@ -5,9 +5,10 @@
 // dispatches messages (its loop, a modal dialog, a message box, a pump).
 // Called on the main thread, RunSync runs the work directly.
 //
-// An exception of the work is passed back and rethrown in the worker.
-// The main thread must keep dispatching messages while it waits for a
-// worker that may hand work over (see WaitPumping in message_loop.h).
+// An exception of the work is passed back and rethrown in the worker; once
+// closed, RunSync throws MainThreadGone (workers on vx::WorkerThread then
+// end). The main thread must keep dispatching messages while it waits for a
+// worker that may hand work over (vx::WorkerThread::WaitFor does).
 #pragma once
 #if !defined(_WIN32)
 #error "src/winui is Windows-only"
@@ -25,11 +26,15 @@ class Win32MainThread final : public vx::MainThread {
  public:
   // Throws std::runtime_error when the hidden window cannot be created.
   Win32MainThread();
-  // Runs the work still queued (on the main thread); later RunSync calls
-  // throw instead of waiting for ever.
+  // Closes (see Close).
   ~Win32MainThread() override;
   Win32MainThread(const Win32MainThread&) = delete;
   Win32MainThread& operator=(const Win32MainThread&) = delete;
+
+  // Takes no more work: runs what is still queued (on the main thread);
+  // later RunSync calls throw MainThreadGone instead of waiting for ever.
+  // For the end of the message loop, while workers may still run.
+  void Close();
 
   void RunSync(const std::function<void()>& work) override;
   void ProcessMessages() override;

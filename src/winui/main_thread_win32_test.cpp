@@ -93,12 +93,13 @@ TEST(Win32MainThread, WorkRunsWhileTheMainThreadIsInAModalDialog) {
   ASSERT_TRUE(dialog.Create());
   std::thread worker;
   // Started once the modal loop runs; its work ends the modal run.
-  Timer start(
-      [&] {
-        if (worker.joinable()) return;
-        worker = std::thread([&] { main.RunSync([&] { dialog.EndModal(77); }); });
-      },
-      10, true);
+  Timer start({.handler =
+                   [&] {
+                     if (worker.joinable()) return;
+                     worker = std::thread([&] { main.RunSync([&] { dialog.EndModal(77); }); });
+                   },
+               .interval_ms = 10,
+               .enabled = true});
   EXPECT_EQ(dialog.ShowModal(), 77);
   start.SetEnabled(false);
   worker.join();

@@ -47,8 +47,11 @@ UINT_PTR NextTimerId() {
 
 }  // namespace
 
-Timer::Timer(Handler handler, unsigned interval_ms, bool enabled)
-    : handler_(std::move(handler)), interval_ms_(interval_ms), enabled_(enabled), id_(NextTimerId()) {
+Timer::Timer(TimerArgs args)
+    : handler_(std::move(args.handler)),
+      interval_ms_(args.interval_ms),
+      enabled_(args.enabled),
+      id_(NextTimerId()) {
   TimerHost& host = Host();
   host_ = host.hwnd();
   host.timers[id_] = this;

@@ -13,11 +13,17 @@
 
 namespace vx::winui {
 
+struct TimerArgs {
+  std::function<void()> handler;
+  unsigned interval_ms = 1000;  // 0 never fires
+  bool enabled = false;
+};
+
 class Timer {
  public:
   using Handler = std::function<void()>;
 
-  explicit Timer(Handler handler = {}, unsigned interval_ms = 1000, bool enabled = false);
+  explicit Timer(TimerArgs args = {});
   ~Timer();
   Timer(const Timer&) = delete;
   Timer& operator=(const Timer&) = delete;

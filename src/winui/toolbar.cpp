@@ -25,13 +25,13 @@ void ApplyButtonHeight(HWND toolbar) {
 
 }  // namespace
 
-ToolBar ToolBar::Create(HWND parent, int id, const Rect& b, int button_height) {
-  ToolBar bar(CreateChild(TOOLBARCLASSNAMEW, parent, id, b,
+ToolBar ToolBar::Create(const ToolBarArgs& a) {
+  ToolBar bar(CreateChild(TOOLBARCLASSNAMEW, a.parent, a.id, a.bounds,
                           TBSTYLE_FLAT | CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER));
   if (!bar) return bar;
   bar.Send(TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON));
   bar.Send(TB_SETMAXTEXTROWS, 2);
-  SetPropW(bar.hwnd(), kButtonHeight, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(button_height)));
+  SetPropW(bar.hwnd(), kButtonHeight, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(a.button_height)));
   ApplyButtonHeight(bar.hwnd());
   return bar;
 }
@@ -40,17 +40,17 @@ void ToolBar::SetImageList(HIMAGELIST images) const {
   Send(TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
 }
 
-bool ToolBar::AddButton(Action& action, int image, int width, bool toggle) const {
+bool ToolBar::AddButton(Action& action, const ToolButtonArgs& args) const {
   if (!hwnd_) return false;
   std::wstring caption = Widen(action.Caption());
   TBBUTTON button{};
-  button.iBitmap = image;
+  button.iBitmap = args.image;
   button.idCommand = static_cast<int>(action.CommandId());
-  button.fsStyle = static_cast<BYTE>(toggle ? BTNS_CHECK : BTNS_BUTTON);
+  button.fsStyle = static_cast<BYTE>(args.toggle ? BTNS_CHECK : BTNS_BUTTON);
   button.iString = reinterpret_cast<INT_PTR>(caption.c_str());
   if (!Send(TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button))) return false;
   ApplyButtonHeight(hwnd_);
-  if (width > 0) SetButtonWidth(action, width);
+  if (args.width > 0) SetButtonWidth(action, args.width);
   Sync(hwnd_, action);
   HWND toolbar = hwnd_;
   UINT command = action.CommandId();
@@ -105,7 +105,7 @@ int ToolBar::ButtonWidth(const Action& action) const {
 Rect ToolBar::ButtonBounds(const Action& action) const {
   RECT r{};
   if (!Send(TB_GETRECT, action.CommandId(), reinterpret_cast<LPARAM>(&r))) return {};
-  return Rect::FromRECT(r);
+  return FromRECT(r);
 }
 
 bool ToolBar::ButtonVisible(const Action& action) const { return !(State(action) & TBSTATE_HIDDEN); }

@@ -19,15 +19,27 @@
 
 namespace vx::winui {
 
+struct ToolBarArgs {
+  HWND parent = nullptr;
+  int id = 0;
+  Rect bounds;            // in the parent's client coordinates
+  int button_height = 0;  // every button's height, two-line captions included
+};
+
+struct ToolButtonArgs {
+  int image = I_IMAGENONE;  // index in the bar's image list
+  int width = 0;            // 0: the bar's button width
+  bool toggle = false;      // a button that stays down until released
+};
+
 class ToolBar : public Control {
  public:
   using Control::Control;
-  static ToolBar Create(HWND parent, int id, const Rect& bounds, int button_height);
+  static ToolBar Create(const ToolBarArgs& args);
 
   void SetImageList(HIMAGELIST images) const;  // borrowed
-  // Adds a button for `action` (which must outlive the bar); `width` 0
-  // keeps the bar's button width; `toggle` makes a button that stays down.
-  bool AddButton(Action& action, int image = I_IMAGENONE, int width = 0, bool toggle = false) const;
+  // Adds a button for `action` (which must outlive the bar).
+  bool AddButton(Action& action, const ToolButtonArgs& args = {}) const;
   int ButtonCount() const;
 
   // The button of `action`: width and bounds in the bar's client

@@ -131,7 +131,7 @@ Rect Window::Bounds() const {
   if (parent && (GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD)) {
     MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
   }
-  return Rect::FromRECT(r);
+  return FromRECT(r);
 }
 
 void Window::SetBounds(const Rect& b) {

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "app/main_network_status.h"
 #include "app/main_presenter.h"
 #include "app/process_entry.h"
 #include "app/settings_store.h"
 #include "app/win32/main_form.h"
 #include "app/win32/program_services.h"
 #include "app/win32/single_instance_win32.h"
+#include "app/win32/wait_close_form.h"
 #include "discovery/network_status.h"
 #include "model/about_box.h"
 #include "model/win32/about_box_win32.h"
@@ -93,13 +95,17 @@ int Run() {
     return 1;
   }
   const bool japanese = entry.titles.japanese();
+  // The listener's network steps reach the window and the presenter's tray
+  // state through MainNetworkStatus, bound once the presenter exists.
+  MainNetworkStatus status_view(form);
   discovery::NetworkStatusPresenter network_status(
-      form, [japanese] { return japanese; }, [title] { return title; });
+      status_view, [japanese] { return japanese; }, [title] { return title; });
   ProgramServices services(main_thread, network_status, [&form] { form.tree().Clear(); });
   HWND message_owner = form.hwnd();
   Win32MessageBoxes messages(&message_owner);
-  MainPresenter presenter({form, messages, services, settings, SystemClock()}, entry.titles, args);
+  MainPresenter presenter({form, messages, services.Facets(), settings, SystemClock()}, entry.titles, args);
   form.BindPresenter(&presenter);
+  status_view.BindPresenter(&presenter);
   presenter.Construct();
   if (std::optional<int> end = presenter.FormCreate()) {
     instance.Release();
@@ -117,9 +123,9 @@ int Run() {
       .blank_panel = form.blank_panel(),
       .main_thread = &main_thread,
       .discovery = &services.Discovery(),
-      .channel = services.Channel(),
-      .master = services.MasterBus(),
-      .version_info = &services.VersionInfo(),
+      .channel = services.BusDriver().Channel(),
+      .master = services.BusDriver().MasterBus(),
+      .version_info = &services.BusDriver().VersionInfo(),
       .japanese = japanese,
       .title = title,
       .closing = [&presenter] { return presenter.closing(); },
@@ -147,21 +153,30 @@ int Run() {
   form.SetBusUpdateHandler([&tree] { tree.Timer_MBusUpdateTimer(); });
   form.SetClickTimerHandler([&tree] { tree.Timer_ClickTimer(); });
 
-  std::vector<std::unique_ptr<winui::Dialog>> shells;
+  // A window with behaviour has a class of its own; the others are shells
+  // until their subsystems give them one.
+  std::vector<std::unique_ptr<winui::Dialog>> windows;
   model::win32::AboutBox* about = nullptr;
   for (size_t k = 1; k < kWindowCreationOrder.size(); ++k) {
     std::unique_ptr<winui::Dialog> dialog;
-    if (kWindowCreationOrder[k] == "TAboutBox") {
+    WaitCloseForm* wait_window = nullptr;
+    if (kWindowCreationOrder[k] == "TWaitCloseFm") {
+      auto wait = std::make_unique<WaitCloseForm>();
+      wait_window = wait.get();
+      dialog = std::move(wait);
+    } else if (kWindowCreationOrder[k] == "TAboutBox") {
       auto box = std::make_unique<model::win32::AboutBox>();
       about = box.get();
       dialog = std::move(box);
     } else {
       dialog = std::make_unique<winui::Dialog>(std::string(kWindowCreationOrder[k]));
     }
-    if (!dialog->Create(form.hwnd()))
+    if (!dialog->Create(form.hwnd())) {
       TraceLine("Create window failed : " + std::string(kWindowCreationOrder[k]));
-    if (kWindowCreationOrder[k] == "TWaitCloseFm") form.SetWaitWindow(dialog->hwnd());
-    shells.push_back(std::move(dialog));
+    } else if (wait_window) {
+      form.SetWaitWindow(wait_window);
+    }
+    windows.push_back(std::move(dialog));
   }
 
   form.SetAboutHandler([about, &presenter, japanese] {
@@ -173,6 +188,9 @@ int Run() {
   form.ShowApplicationWindow();
   form.ShowMainWindow();
   int code = winui::RunMessageLoop();
+  // No more hand-overs: a worker still running ends instead of waiting for a
+  // main thread that no longer pumps.
+  main_thread.Close();
   instance.Release();
   return code;
 }

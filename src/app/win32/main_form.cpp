@@ -2,9 +2,11 @@
 
 #include <commctrl.h>
 
+#include "app/main_texts.h"
 #include "app/process_entry.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
+#include "ui/texts.h"
 #include "winui/kit.h"
 
 namespace vx::app::win32 {
@@ -16,67 +18,55 @@ constexpr int kControlPanelWidth = 1920;
 struct ButtonDef {
   ToolButton button;
   ToolBarId bar;
-  const char* caption;
   bool toggle = false;
 };
 
-// The buttons of the three tool bars, in bar order, with their English captions.
+// The buttons of the three tool bars, in bar order.
 constexpr ButtonDef kButtons[] = {
-    {ToolButton::SBtn_FindServer, ToolBarId::ToolBar1, "Refresh\r\nServer List"},
-    {ToolButton::SBtn_Config, ToolBarId::ToolBar1, "Configure\r\nServer"},
-    {ToolButton::SBtn_AConnectPrint, ToolBarId::ToolBar1, "Auto-Connect\r\nPrinter", true},
-    {ToolButton::SBtn_AConnectFax, ToolBarId::ToolBar1, "Auto-Connect\r\nFax"},
-    {ToolButton::SBtn_HPage, ToolBarId::ToolBar1, "Go to\r\nHomepage"},
-    {ToolButton::SBtn_Ravel, ToolBarId::ToolBar1, "Partner"},
-    {ToolButton::SBtn_Spacer1, ToolBarId::ToolBar1, ""},
-    {ToolButton::SBtn_Spacer2, ToolBarId::ToolBar1, ""},
-    {ToolButton::SBtn_Connect, ToolBarId::ToolBar2, "Connect \r\n"},
-    {ToolButton::SBtn_Disconnect, ToolBarId::ToolBar2, "Disconnect \r\n"},
-    {ToolButton::SBtn_Request, ToolBarId::ToolBar2, "Request to\r\nConnect"},
-    {ToolButton::SBtn_AConnectScan, ToolBarId::ToolBar3, "Network\r\nScanner"},
-    {ToolButton::SBtn_NetDisk, ToolBarId::ToolBar3, "Network\r\nStorage"},
+    {ToolButton::SBtn_FindServer, ToolBarId::ToolBar1},
+    {ToolButton::SBtn_Config, ToolBarId::ToolBar1},
+    {ToolButton::SBtn_AConnectPrint, ToolBarId::ToolBar1, true},
+    {ToolButton::SBtn_AConnectFax, ToolBarId::ToolBar1},
+    {ToolButton::SBtn_HPage, ToolBarId::ToolBar1},
+    {ToolButton::SBtn_Ravel, ToolBarId::ToolBar1},
+    {ToolButton::SBtn_Spacer1, ToolBarId::ToolBar1},
+    {ToolButton::SBtn_Spacer2, ToolBarId::ToolBar1},
+    {ToolButton::SBtn_Connect, ToolBarId::ToolBar2},
+    {ToolButton::SBtn_Disconnect, ToolBarId::ToolBar2},
+    {ToolButton::SBtn_Request, ToolBarId::ToolBar2},
+    {ToolButton::SBtn_AConnectScan, ToolBarId::ToolBar3},
+    {ToolButton::SBtn_NetDisk, ToolBarId::ToolBar3},
 };
 
-struct ActionDef {
-  MainAction action;
-  const char* caption;
+constexpr MainAction kActions[] = {
+    MainAction::Action_Configure,        MainAction::Action_Connect,
+    MainAction::Action_Disconnect,       MainAction::Action_Request,
+    MainAction::Action_AConnectScan,     MainAction::Action_AConnectPrintSet,
+    MainAction::Action_AConnectPrintDel, MainAction::Action_AConnectFaxSet,
+    MainAction::Action_AConnectFaxDel,   MainAction::Action_SetPrinter,
+    MainAction::Action_NetworkStorage,   MainAction::Action_Goto,
 };
 
-constexpr ActionDef kActions[] = {
-    {MainAction::Action_Configure, "Configure Server"},
-    {MainAction::Action_Connect, "Connect"},
-    {MainAction::Action_Disconnect, "Disconnect"},
-    {MainAction::Action_Request, "Request to Connect"},
-    {MainAction::Action_AConnectScan, "Network Scanner"},
-    {MainAction::Action_AConnectPrintSet, "Set Auto-Connect Printer"},
-    {MainAction::Action_AConnectPrintDel, "Delete Auto-Connect Printer"},
-    {MainAction::Action_AConnectFaxSet, "Set Auto-Connect Fax"},
-    {MainAction::Action_AConnectFaxDel, "Delete Auto-Connect Fax"},
-    {MainAction::Action_SetPrinter, "Set Printer"},
-    {MainAction::Action_NetworkStorage, "Network Storage"},
-    {MainAction::Action_Goto, "Go to Homepage"},
+constexpr MenuItem kItems[] = {
+    MenuItem::FileExit,
+    MenuItem::Configure,
+    MenuItem::AutoConnectPrinterList1,
+    MenuItem::HelpAbout,
+    MenuItem::OpenCC,
+    MenuItem::Exit1,
+    MenuItem::MItem_FaxList,
+    MenuItem::MItem_HPage,
+    MenuItem::AddWANServer1,
+    MenuItem::MItem_DeleteWANServer,
+    MenuItem::MItem_ImportImage1,
+    MenuItem::MItem_ImportImage2,
+    MenuItem::MItem_ImportImage3,
 };
 
-struct ItemDef {
-  MenuItem item;
-  const char* caption;
-};
-
-constexpr ItemDef kItems[] = {
-    {MenuItem::FileExit, "Exit"},
-    {MenuItem::Configure, "Configuration..."},
-    {MenuItem::AutoConnectPrinterList1, "Auto-Connect Printer List"},
-    {MenuItem::HelpAbout, "About..."},
-    {MenuItem::OpenCC, "Open Vessix"},
-    {MenuItem::Exit1, "Exit"},
-    {MenuItem::MItem_FaxList, "Auto-Connect Fax List"},
-    {MenuItem::MItem_HPage, "Go to Homepage"},
-    {MenuItem::AddWANServer1, "Manually Add Servers"},
-    {MenuItem::MItem_DeleteWANServer, "Delete Server"},
-    {MenuItem::MItem_ImportImage1, "Import Image (TWAIN)"},
-    {MenuItem::MItem_ImportImage2, "Import Image (WIA)"},
-    {MenuItem::MItem_ImportImage3, "Import Image"},
-};
+// The designed (English) caption of each element, from the text table.
+std::string Designed(std::optional<ui::TextId> id) {
+  return id ? std::string(ui::DesignedText(*id)) : std::string();
+}
 
 // The main action a tool button shows (enabled and visible follow it).
 std::optional<MainAction> SharedAction(ToolButton button) {
@@ -104,7 +94,7 @@ std::optional<MainAction> SharedAction(ToolButton button) {
 
 }  // namespace
 
-bool Panel::CreateChild(HWND parent, int id, const winui::Rect& bounds) {
+bool Panel::CreateChild(HWND parent, int id, const Rect& bounds) {
   winui::EnsureWindowClass(winui::WindowClassArgs{.name = "TPanel"});
   bool ok = Create(winui::WindowArgs{.class_name = "TPanel",
                                      .style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
@@ -141,15 +131,15 @@ void MainForm::Call(void (MainPresenter::*step)()) {
 }
 
 void MainForm::CreateActions() {
-  for (const auto& def : kActions) {
-    auto action = std::make_unique<winui::Action>(def.caption);
+  for (MainAction a : kActions) {
+    auto action = std::make_unique<winui::Action>(Designed(TextIdOf(a)));
     action->SetEnabled(false);  // the selection refresh enables them
-    actions_[def.action] = std::move(action);
+    actions_[a] = std::move(action);
   }
   for (const auto& def : kButtons) {
     auto slot = std::make_unique<ButtonSlot>();
     slot->bar = def.bar;
-    slot->action.SetCaption(def.caption);
+    slot->action.SetCaption(Designed(TextIdOf(def.button)));
     if (auto shared = SharedAction(def.button)) {
       winui::Action* main = actions_.at(*shared).get();
       slot->shared = main;
@@ -166,10 +156,9 @@ void MainForm::CreateActions() {
     }
     buttons_[def.button] = std::move(slot);
   }
-  for (const auto& def : kItems) items_[def.item] = std::make_unique<winui::Action>(def.caption);
-  submenu_captions_[MenuItem::FileMenu] = "&System";
-  submenu_captions_[MenuItem::Tools1] = "&Tools";
-  submenu_captions_[MenuItem::HelpMenu] = "&Help";
+  for (MenuItem item : kItems) items_[item] = std::make_unique<winui::Action>(Designed(TextIdOf(item)));
+  for (MenuItem submenu : {MenuItem::FileMenu, MenuItem::Tools1, MenuItem::HelpMenu})
+    submenu_captions_[submenu] = Designed(TextIdOf(submenu));
   items_[MenuItem::FileExit]->SetHandler([this] { Call(&MainPresenter::OnFileExit); });
   items_[MenuItem::OpenCC]->SetHandler([this] { Call(&MainPresenter::OnTrayOpen); });
   items_[MenuItem::Exit1]->SetHandler([this] { Call(&MainPresenter::OnTrayExit); });
@@ -253,11 +242,14 @@ void MainForm::CreateControls() {
   control_bar_.CreateChild(main_panel_.hwnd(), kIdControlBar, {0, 0, 680, control_bar_height_});
   control_panel_.CreateChild(control_bar_.hwnd(), kIdControlPanel, {0, 0, kControlPanelWidth, 85});
   CreateToolBars();
-  tree_ = winui::TreeView::Create(main_panel_.hwnd(), kIdTree, {0, 85, 680, 300},
-                                  TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_LINESATROOT);
+  tree_ = winui::TreeView::Create({.parent = main_panel_.hwnd(),
+                                   .id = kIdTree,
+                                   .bounds = {0, 85, 680, 300},
+                                   .extra_style = TVS_HASLINES | TVS_SHOWSELALWAYS | TVS_LINESATROOT});
   // MsgMemo lies over the tree: the tree must not paint over it.
   SetWindowLongPtrW(tree_.hwnd(), GWL_STYLE, GetWindowLongPtrW(tree_.hwnd(), GWL_STYLE) | WS_CLIPSIBLINGS);
-  info_tree_ = winui::TreeView::Create(main_panel_.hwnd(), kIdInfoTree, {0, 300, 680, 80});
+  info_tree_ =
+      winui::TreeView::Create({.parent = main_panel_.hwnd(), .id = kIdInfoTree, .bounds = {0, 300, 680, 80}});
   info_tree_.SetVisible(false);
   splitter_ = winui::Control(CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_ETCHEDHORZ, 0, 296, 680, 3,
                                              main_panel_.hwnd(), reinterpret_cast<HMENU>(kIdSplitter),
@@ -281,10 +273,13 @@ void MainForm::CreateControls() {
 
 void MainForm::CreateToolBars() {
   for (int k = 0; k < 3; ++k)
-    bars_[k] = winui::ToolBar::Create(control_panel_.hwnd(), kIdToolBar1 + k, {11, 0, 0, 85}, 85);
+    bars_[k] = winui::ToolBar::Create({.parent = control_panel_.hwnd(),
+                                       .id = kIdToolBar1 + k,
+                                       .bounds = {11, 0, 0, 85},
+                                       .button_height = 85});
   for (const auto& def : kButtons) {
     ButtonSlot& slot = Slot(def.button);
-    Bar(def.bar).AddButton(slot.action, I_IMAGENONE, def.caption[0] ? 85 : 8, def.toggle);
+    Bar(def.bar).AddButton(slot.action, {.width = TextIdOf(def.button) ? 85 : 8, .toggle = def.toggle});
   }
 }
 
@@ -322,7 +317,7 @@ void MainForm::OpenAutoConnectPrinterMenu() {
   // The button must not stay down; its menu opens below it.
   ButtonSlot& slot = Slot(ToolButton::SBtn_AConnectPrint);
   slot.action.SetChecked(false);
-  winui::Rect button = Bar(ToolBarId::ToolBar1).ButtonBounds(slot.action);
+  Rect button = Bar(ToolBarId::ToolBar1).ButtonBounds(slot.action);
   RECT window{};
   GetWindowRect(hwnd(), &window);
   auto_connect_printer_menu_->Popup(hwnd(), {window.left + button.left + 8, window.top + 118});
@@ -336,19 +331,15 @@ std::optional<LRESULT> MainForm::HandleMessage(UINT message, WPARAM wparam, LPAR
     case WM_QUERYENDSESSION:
       if (presenter_) return presenter_->OnQueryEndSession() ? TRUE : FALSE;
       break;
-    case WM_CLOSE: {
-      // The close sequence pumps messages while it waits for threads: a
-      // WM_CLOSE arriving meanwhile must not destroy the window under it.
-      if (closing_ || in_close_query_) return 0;
-      in_close_query_ = true;
-      bool may_close = !presenter_ || presenter_->FormCloseQuery();
-      in_close_query_ = false;
-      if (may_close) {
+    case WM_CLOSE:
+      // The presenter refuses a close that arrives while its close sequence
+      // pumps messages (whether WM_CLOSE or WM_QUERYENDSESSION started it).
+      if (closing_) return 0;
+      if (!presenter_ || presenter_->FormCloseQuery()) {
         closing_ = true;
         DestroyWindow(hwnd());
       }
       return 0;
-    }
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;

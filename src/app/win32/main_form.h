@@ -2,7 +2,8 @@
 // panel, control bar with the three tool bars, server tree, MsgMemo, the
 // hidden info tree, splitter and status bar), the menus, the timers and the
 // tray icon, does what MainView is told and forwards its events to the
-// presenter. It decides nothing itself.
+// presenter. It decides nothing itself; the tray icon it shows mirrors the
+// presenter's state.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +16,7 @@
 
 #include "app/main_presenter.h"
 #include "app/main_view.h"
-#include "discovery/network_status.h"
+#include "app/win32/wait_close_form.h"
 #include "model/tree_presenter.h"
 #include "winui/action.h"
 #include "winui/controls.h"
@@ -44,7 +45,7 @@ inline constexpr int kIdBlankPanel = 125;  // Panel1
 class Panel : public winui::Window {
  public:
   using Hook = std::function<std::optional<LRESULT>(UINT, WPARAM, LPARAM)>;
-  bool CreateChild(HWND parent, int id, const winui::Rect& bounds);
+  bool CreateChild(HWND parent, int id, const Rect& bounds);
   void SetHook(Hook hook) { hook_ = std::move(hook); }
 
  protected:
@@ -54,7 +55,7 @@ class Panel : public winui::Window {
   Hook hook_;
 };
 
-class MainForm final : public winui::Window, public MainView, public discovery::NetworkStatusView {
+class MainForm final : public winui::Window, public MainView {
  public:
   MainForm();
   ~MainForm() override;
@@ -158,19 +159,8 @@ class MainForm final : public winui::Window, public MainView, public discovery::
   void RepaintWaitWindow() override;
   void CloseWaitWindow() override;
 
-  // --- NetworkStatusView (the listener's no-network / network-ok steps) ---
-  bool ServerTreeEmpty() const override { return IsTreeEmpty(); }
-  bool MainWindowVisible() const override { return IsMainWindowVisible(); }
-  bool MsgMemoVisible() const override { return IsControlVisible(MainControl::MsgMemo); }
-  void ShowMsgMemo() override;
-  void HideMsgMemo() override;
-  void SetMsgMemoText(const std::string& text) override { SetMemoText(text); }
-  void SetIcon(const std::string& resource_name) override;
-  void SetTrayTip(const std::string& tip) override;
-  void UpdateTrayIcon() override;
-
-  // The waiting window shown by the close sequence (a dialog shell).
-  void SetWaitWindow(HWND wait_window) { wait_window_ = wait_window; }
+  // The waiting window shown by the close sequence.
+  void SetWaitWindow(WaitCloseForm* wait_window) { wait_window_ = wait_window; }
 
  protected:
   std::optional<LRESULT> HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -201,13 +191,12 @@ class MainForm final : public winui::Window, public MainView, public discovery::
 
   MainPresenter* presenter_ = nullptr;
   HWND app_window_ = nullptr;
-  HWND wait_window_ = nullptr;
+  WaitCloseForm* wait_window_ = nullptr;
   HICON icon_main_ = nullptr, icon_ng_ = nullptr;
   HICON app_icon_ = nullptr;
   int min_width_ = 0, min_height_ = 0, tree_min_height_ = 0;
   WindowState pending_state_ = WindowState::kNormal;
-  bool closing_ = false;
-  bool in_close_query_ = false;
+  bool closing_ = false;  // destroyed or being destroyed
 
   Panel main_panel_, control_bar_, control_panel_;
   std::array<winui::ToolBar, 3> bars_{};

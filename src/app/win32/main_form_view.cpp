@@ -1,5 +1,4 @@
-// MainView and NetworkStatusView of the main window: what the presenter and
-// the discovery listener's steps tell the window to do.
+// MainView of the main window: what the presenter tells the window to do.
 #include <algorithm>
 
 #include "app/win32/main_form.h"
@@ -31,7 +30,7 @@ void ReplaceFont(HFONT& slot, HFONT font) {
 Rect ScreenRect(HWND hwnd) {
   RECT r{};
   GetWindowRect(hwnd, &r);
-  return Rect{r.left, r.top, r.right, r.bottom};
+  return winui::FromRECT(r);
 }
 
 }  // namespace
@@ -47,14 +46,8 @@ void MainForm::SetSizeConstraints(int min_width, int min_height) {
 
 int MainForm::Left() const { return ScreenRect(hwnd()).left; }
 int MainForm::Top() const { return ScreenRect(hwnd()).top; }
-int MainForm::Width() const {
-  Rect r = ScreenRect(hwnd());
-  return r.right - r.left;
-}
-int MainForm::Height() const {
-  Rect r = ScreenRect(hwnd());
-  return r.bottom - r.top;
-}
+int MainForm::Width() const { return ScreenRect(hwnd()).width; }
+int MainForm::Height() const { return ScreenRect(hwnd()).height; }
 
 void MainForm::SetBounds(int left, int top, int width, int height) {
   width = std::max(width, min_width_);
@@ -109,7 +102,7 @@ Rect MainForm::WorkArea() const {
   if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0)) {
     r = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   }
-  return Rect{r.left, r.top, r.right, r.bottom};
+  return winui::FromRECT(r);
 }
 
 int MainForm::DoubleClickTimeMs() const { return static_cast<int>(GetDoubleClickTime()); }
@@ -165,19 +158,19 @@ void MainForm::SetControlPanelSize(int width, int height) { control_panel_.SetBo
 
 void MainForm::SetToolBarHeights(ToolBarId bar, int height, int button_height) {
   winui::ToolBar& b = Bar(bar);
-  winui::Rect r = b.Bounds();
+  Rect r = b.Bounds();
   SendMessageW(b.hwnd(), TB_SETBUTTONSIZE, 0, MAKELPARAM(85, button_height));
   b.SetBounds({r.left, r.top, r.width, height});
 }
 
 int MainForm::ToolBarWidth(ToolBarId bar) const { return Bar(bar).Bounds().width; }
 void MainForm::SetToolBarWidth(ToolBarId bar, int width) {
-  winui::Rect r = Bar(bar).Bounds();
+  Rect r = Bar(bar).Bounds();
   Bar(bar).SetBounds({r.left, r.top, width, r.height});
 }
 int MainForm::ToolBarLeft(ToolBarId bar) const { return Bar(bar).Bounds().left; }
 void MainForm::SetToolBarLeft(ToolBarId bar, int left) {
-  winui::Rect r = Bar(bar).Bounds();
+  Rect r = Bar(bar).Bounds();
   Bar(bar).SetBounds({left, r.top, r.width, r.height});
 }
 
@@ -282,43 +275,17 @@ void MainForm::TrayModify(const TrayIcon& icon) {
 void MainForm::TrayDelete() { tray_.Remove(); }
 
 void MainForm::ShowWaitWindow(const std::string& caption, const std::string& text) {
-  if (!wait_window_) return;
-  SetWindowTextW(wait_window_, Widen(caption).c_str());
-  if (HWND label = GetDlgItem(wait_window_, 1100)) SetWindowTextW(label, Widen(text).c_str());
-  ShowWindow(wait_window_, SW_SHOW);
-  UpdateWindow(wait_window_);
+  if (wait_window_) wait_window_->ShowTexts(caption, text);
 }
 
 void MainForm::HideWaitWindow() {
-  if (wait_window_) ShowWindow(wait_window_, SW_HIDE);
+  if (wait_window_) wait_window_->Hide();
 }
 
 void MainForm::RepaintWaitWindow() {
-  if (wait_window_) UpdateWindow(wait_window_);
+  if (wait_window_) wait_window_->Repaint();
 }
 
 void MainForm::CloseWaitWindow() { HideWaitWindow(); }
-
-void MainForm::ShowMsgMemo() {
-  SetControlEnabled(MainControl::MainPanel, false);
-  SetControlVisible(MainControl::MsgMemo, true);
-}
-
-void MainForm::HideMsgMemo() {
-  SetControlVisible(MainControl::MsgMemo, false);
-  SetControlEnabled(MainControl::MainPanel, true);
-}
-
-void MainForm::SetIcon(const std::string& resource_name) {
-  AppIcon icon = resource_name == discovery::kNoNetworkIcon ? AppIcon::kNoNetwork : AppIcon::kMain;
-  SetApplicationIcon(icon);
-  tray_.SetIcon(IconOf(icon));
-}
-
-void MainForm::SetTrayTip(const std::string& tip) { tray_.SetTip(tip); }
-
-void MainForm::UpdateTrayIcon() {
-  if (tray_.IsAdded()) tray_.Modify();
-}
 
 }  // namespace vx::app::win32

@@ -1,12 +1,15 @@
-// The start-up and shutdown steps of the main window carried out with the
-// real subsystems: the bus driver (through the channel of this process),
-// server discovery over the system's network, and the parts that later
-// subsystems fill in (traced no-ops for now).
+// The start-up and shutdown facets of the main window carried out with the
+// real subsystems: this process and PC, the bus driver (through the channel
+// of this process), server discovery over the system's network, and the
+// facets that later subsystems fill in (traced no-ops for now).
+// ProgramServices composes them; each facet is a class of its own, so a
+// subsystem that arrives replaces its facet without touching the others.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,86 +28,148 @@ class TreeFacet;
 
 namespace vx::app::win32 {
 
-class ProgramServices final : public StartupServices,
-                              public discovery::DatagramForwarder,
-                              public discovery::MasterBusQuery,
-                              public bus::ReadInfoHandler {
+// This process and this PC; the three locks and the process-wide closing flag.
+class SystemServices final : public SystemFacet {
+ public:
+  // `net` gives the Windows version flags.
+  explicit SystemServices(net::NetworkPort& net) : net_(net) {}
+  ~SystemServices() override { CloseLocks(); }
+  std::string ExecutablePath() override;
+  void SetWorkingDirectory(const std::string& folder) override;
+  std::string ComputerName() override;
+  std::string UserName() override;
+  std::string ProgramVersion() override;  // the program's own version resource
+  uint32_t GetWindowsVersion() override;
+  void RunRebootCommand() override;
+  void CreateLocks() override;
+  void CloseLocks() override;
+  void SetProcessClosing() override { closing_ = true; }
+  const std::atomic<bool>& closing() const { return closing_; }
+
+ private:
+  net::NetworkPort& net_;
+  HANDLE locks_[3] = {nullptr, nullptr, nullptr};
+  std::atomic<bool> closing_{false};
+};
+
+// The bus driver: master bus, version, event reader; also what the discovery
+// listener asks of the driver (forwarding replies, whether the bus is open).
+class BusDriverServices final : public BusDriverFacet,
+                                public discovery::DatagramForwarder,
+                                public discovery::MasterBusQuery,
+                                public bus::ReadInfoHandler {
+ public:
+  explicit BusDriverServices(MainThread& main_thread) : main_thread_(main_thread) {}
+  ~BusDriverServices() override { StopEventReader(); }
+
+  bool OpenMasterBus() override;
+  DriverVersionText DriverVersion() override;
+  void StartEventReader() override;
+  void StopEventReader() override;
+  bool CloseMasterBus() override;
+
+  bool SendUdpPacket(uint32_t source_ipv4_network_order, const uint8_t* bytes, uint32_t n) override;
+  bool MasterBusValid() const override;
+  // The driver's events, applied by the server tree.
+  void GetReadInfo(std::span<const uint8_t> record, int length) override;
+
+  // The server tree (set once the main window's tree exists; nullptr again before it goes).
+  void SetTree(model::win32::TreeFacet* tree) { tree_ = tree; }
+  bus::DriverChannel* Channel() { return channel_.get(); }
+  std::shared_ptr<bus::DriverHandle> MasterBus() const { return master_; }
+  bus::DriverVersionInfo& VersionInfo() { return version_info_; }
+
+ private:
+  MainThread& main_thread_;
+  bus::DriverVersionInfo version_info_;
+  model::win32::TreeFacet* tree_ = nullptr;
+  std::unique_ptr<bus::DriverChannel> channel_;
+  std::shared_ptr<bus::DriverHandle> master_;
+  std::unique_ptr<bus::TReadThread> reader_;
+};
+
+// Server discovery over the system's network (or the isolated one that test
+// runs ask for), through DiscoveryService.
+class DiscoveryServices final : public DiscoveryFacet {
+ public:
+  DiscoveryServices(net::NetworkPort& net, MainThread& main_thread, discovery::ListenerWiring wiring);
+
+  discovery::DiscoveryService& service() { return *service_; }
+  void PortSelfTest() override { service_->PortSelfTest(); }
+  bool OpenWorkingSockets() override { return service_->OpenWorkingSockets(); }
+  bool AnySocketOpen() override;
+  void StartDiscovery() override { service_->StartDiscovery(wiring_); }
+  void CloseSocketsAndStopSocketLibrary() override { service_->CloseSocketsAndLibrary(); }
+  void StopListener() override { service_->StopListener(); }
+
+ private:
+  discovery::ListenerWiring wiring_;
+  std::unique_ptr<discovery::DiscoveryService> service_;
+};
+
+// The language pack and the firewall exception come with the options subsystem.
+class OptionsServices final : public OptionsFacet {
+ public:
+  bool LoadLanguagePack(int locale_id) override;
+  void ReinitializeForms() override {}
+  bool AddFirewallApplication(const std::string& image_path, const std::string& name) override;
+  bool AddFirewallPort(int port, const std::string& name) override;
+};
+
+// The vendor table, the entries and the print watchers come with auto-connect.
+class AutoConnectServices final : public AutoConnectFacet {
+ public:
+  void ReadZARiraverIni() override;
+  void ReadAutoConnectEntries() override;
+  void StopPrinterWatchers() override {}
+  void StopFaxWatchers() override {}
+  void FreeAutoConnectEntries() override {}
+};
+
+// The tree's devices and TCP buses (the model); disconnect-all comes with the
+// device operations.
+class DeviceServices final : public DevicesFacet {
+ public:
+  explicit DeviceServices(std::function<void()> clear_tree) : clear_tree_(std::move(clear_tree)) {}
+  void SetTree(model::win32::TreeFacet* tree) { tree_ = tree; }
+  bool AnyDeviceHeldBy(const std::string& computer_name) override;
+  void DisconnectAllHeldDevices() override {}
+  void DeleteAllTcpBus() override;
+  void ClearServerTree() override;
+
+ private:
+  std::function<void()> clear_tree_;
+  model::win32::TreeFacet* tree_ = nullptr;
+};
+
+class ProgramServices {
  public:
   // `status` receives the listener's no-network / network-ok steps;
   // `clear_tree` empties the server tree.
   ProgramServices(MainThread& main_thread, discovery::NetworkStateSink& status,
                   std::function<void()> clear_tree);
-  ~ProgramServices() override;
+  ~ProgramServices();
 
-  // --- StartupServices ---
-  std::string ExecutablePath() override;
-  void SetWorkingDirectory(const std::string& folder) override;
-  std::string ComputerName() override;
-  std::string UserName() override;
-  std::string ProgramVersion() override;
-  void ReadZARiraverIni() override;
-  bool LoadLanguagePack(int locale_id) override;
-  void ReinitializeForms() override;
-  void CreateLocks() override;
-  void ReadAutoConnectEntries() override;
-  bool OpenMasterBus() override;
-  DriverVersionText DriverVersion() override;
-  uint32_t GetWindowsVersion() override;
-  void RunRebootCommand() override;
-  bool AddFirewallApplication(const std::string& image_path, const std::string& name) override;
-  bool AddFirewallPort(int port, const std::string& name) override;
-  void EnumerateAdapters() override;
-  bool OpenDiscoverySockets(bool ephemeral) override;
-  bool CheckUDPSocket() override;
-  bool CheckTCPSocket() override;
-  bool CheckUDPPort(int port) override;
-  void CloseDiscoverySockets() override;
-  bool AnyDiscoverySocketOpen() override;
-  void StartDiscovery() override;
-  void StartEventReader() override;
-  bool AnyDeviceHeldBy(const std::string& computer_name) override;
-  void SetProcessClosing() override;
-  void DisconnectAllHeldDevices() override;
-  void CloseSocketsAndStopSocketLibrary() override;
-  void StopDiscoveryListener() override;
-  void StopEventReader() override;
-  void StopPrinterWatchers() override;
-  void StopFaxWatchers() override;
-  void FreeAutoConnectEntries() override;
-  void CloseLocks() override;
-  void DeleteAllTcpBus() override;
-  void ClearServerTree() override;
-  bool CloseMasterBus() override;
+  StartupServices Facets() { return {system_, options_, auto_connect_, bus_, *discovery_, devices_}; }
 
-  // --- What the discovery listener needs ---
-  bool SendUdpPacket(uint32_t source_ipv4_network_order, const uint8_t* bytes, uint32_t n) override;
-  bool MasterBusValid() const override;
-
-  // --- The driver's events, applied by the server tree ---
-  void GetReadInfo(std::span<const uint8_t> record, int length) override;
-
-  // --- The server tree (set once the main window's tree exists) ---
-  void SetTree(model::win32::TreeFacet* tree) { tree_ = tree; }
-  discovery::DiscoveryService& Discovery() { return *discovery_; }
-  bus::DriverChannel* Channel() { return channel_.get(); }
-  std::shared_ptr<bus::DriverHandle> MasterBus() const { return master_; }
-  bus::DriverVersionInfo& VersionInfo() { return version_info_; }
-
-  const std::atomic<bool>& closing() const { return closing_; }
+  // What the server tree is built from, and where it is plugged in.
+  BusDriverServices& BusDriver() { return bus_; }
+  discovery::DiscoveryService& Discovery() { return discovery_->service(); }
+  void SetTree(model::win32::TreeFacet* tree) {
+    bus_.SetTree(tree);
+    devices_.SetTree(tree);
+  }
 
  private:
-  MainThread& main_thread_;
-  discovery::NetworkStateSink& status_;
-  std::function<void()> clear_tree_;
+  // Declared in the order they are built; the destructor stops the reader
+  // and the listener before the locks go.
   std::unique_ptr<net::NetworkPort> net_;
-  std::unique_ptr<discovery::DiscoveryService> discovery_;
-  std::unique_ptr<bus::DriverChannel> channel_;
-  std::shared_ptr<bus::DriverHandle> master_;
-  std::unique_ptr<bus::TReadThread> reader_;
-  bus::DriverVersionInfo version_info_;
-  model::win32::TreeFacet* tree_ = nullptr;
-  HANDLE locks_[3] = {nullptr, nullptr, nullptr};
-  std::atomic<bool> closing_{false};
+  SystemServices system_;
+  OptionsServices options_;
+  AutoConnectServices auto_connect_;
+  BusDriverServices bus_;
+  DeviceServices devices_;
+  std::unique_ptr<DiscoveryServices> discovery_;
 };
 
 }  // namespace vx::app::win32

@@ -384,6 +384,29 @@ TEST_F(VessixProgramTest, MiniHidesInTheTrayAndShowsAtTheSavedTopLater) {
   EXPECT_EQ(ReadValue(L"MainForm Top"), std::to_wstring(r.top));
 }
 
+TEST_F(VessixProgramTest, SecondStartShowsTheFirstThatStartedWithMini) {
+  Program first(L"-mini");
+  ASSERT_TRUE(first.started());
+  HWND main = nullptr;
+  RECT r{};
+  ASSERT_TRUE(WaitFor([&] {
+    main = FindTopLevel(first.id(), L"TMainFm");
+    return main && !IsWindowVisible(main) && GetWindowRect(main, &r) && r.top == 3001;
+  })) << "the window did not go to the tray";
+  // Only the tray icon remains: the application window is hidden too.
+  HWND application = FindTopLevel(first.id(), L"TApplication");
+  ASSERT_NE(application, nullptr);
+  EXPECT_FALSE(IsWindowVisible(application));
+
+  Program second;
+  ASSERT_TRUE(second.started());
+  EXPECT_EQ(second.ExitCode(), 0u);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) != FALSE; }))
+      << "the first instance stayed in the tray";
+  Exit(main);
+  EXPECT_EQ(first.ExitCode(), 0u);
+}
+
 TEST_F(VessixProgramTest, MiniWithAutoRunOffEndsBeforeAnyWindow) {
   WriteValue(L"AutoRun Check", L"0");
   Program program(L"-mini");

@@ -50,6 +50,14 @@ class FakeUdp final : public net::UdpSocket {
             (s.local.address == from.address || s.local.address.IsZero()))
           s.queue.push_back({std::vector<uint8_t>(bytes.begin(), bytes.end()), from});
       n_.changed.notify_all();
+    } else {
+      // A datagram to one of our own sockets (loopback) arrives there.
+      for (auto& [h, s] : n_.udp)
+        if (s.bound && s.local == to) {
+          s.queue.push_back({std::vector<uint8_t>(bytes.begin(), bytes.end()), from});
+          n_.changed.notify_all();
+          break;
+        }
     }
     return {};
   }

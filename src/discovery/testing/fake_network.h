@@ -1,5 +1,6 @@
 // An in-memory network for the discovery tests: UDP sockets with queues,
-// broadcasts looped back to every socket bound to the target port, scripted
+// broadcasts looped back to every socket bound to the target port, datagrams
+// to a local socket's own endpoint delivered to it, scripted
 // TCP servers, and a connected pair for listeners. Nothing touches a real
 // network. Time-outs are virtual: a receive on an empty queue times out at
 // once; only SelectReadable waits (for data or its time-out).

@@ -174,7 +174,7 @@ ModelFixture::ModelFixture(bool japanese, ModelTimings timings, ServerTreeView* 
   options.japanese = japanese;
   options.closing = [this] { return closing; };
   options.timings = timings;
-  list = std::make_unique<ServerList>(ServerListPorts{tree, driver, driver.master, clock, main_thread, lock,
+  list = std::make_unique<ServerList>(ServerListPorts{tree, driver, driver.master, clock, main_thread, table_lock,
                                                       info, autoconnect, flags, IdentityTextCodec()},
                                       options);
   presenter = std::make_unique<TreePresenter>(*list, commands, host);

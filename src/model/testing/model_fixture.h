@@ -192,6 +192,7 @@ struct ModelFixture {
   vx::testing::FakeClock clock;
   PumpedMainThread main_thread;
   std::timed_mutex lock;
+  MutexTableLock table_lock{lock};
   FakeInfoQueries info;
   NoAutoConnectEntries autoconnect;
   EventFlags flags;

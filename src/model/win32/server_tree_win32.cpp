@@ -117,7 +117,7 @@ void ServerTreeWin32::ExpandNode(NodeId id) {
   // The control reports TVN_ITEMEXPANDING only the first time an item is
   // expanded by message; the presenter hears of every expansion.
   expanding_reported_ = false;
-  tree_.Expand(item, true);
+  tree_.Expand(item);
   if (!expanding_reported_ && presenter_) presenter_->OnExpanding(id);
 }
 

@@ -21,7 +21,8 @@ constexpr int kTreeId = 120;
 
 struct Win32Tree : ::testing::Test {
   winui::testing::HostWindow host;
-  winui::TreeView control = winui::TreeView::Create(host.hwnd(), kTreeId, winui::Rect{0, 0, 600, 300});
+  winui::TreeView control =
+      winui::TreeView::Create({.parent = host.hwnd(), .id = kTreeId, .bounds = winui::Rect{0, 0, 600, 300}});
   ServerTreeWin32 tree{control, host, kTreeId};
   testing::ModelFixture f{true, {}, &tree};
 

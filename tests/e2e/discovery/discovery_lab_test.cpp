@@ -193,6 +193,41 @@ TEST_F(DiscoveryLab, WithTheDiscoveryPortHeldTheServersAnswerOnEphemeralPorts) {
   close(blocker);
 }
 
+// The address-change rebuild with the product's 5 s select: the listener is
+// woken, the old sockets are closed before the new ones open, and the new set
+// holds port 7419 again (not ephemeral ports) and hears the servers.
+TEST(DiscoveryLabRebuild, TheRebuiltSocketsKeepTheDiscoveryPortAndHearTheServers) {
+  auto net = net::MakeSystemNetwork();
+  ASSERT_FALSE(net->BroadcastRefusal()) << "not inside a lab namespace";
+  DiscoveryService service{*net, SystemClock(), InlineMainThread(), IdentityTextCodec(), DiscoverySettings{}};
+  Recorder recorder;
+  ASSERT_TRUE(service.OpenWorkingSockets());
+  service.StartDiscovery(ListenerWiring{&recorder, &recorder, nullptr, nullptr});
+  ASSERT_TRUE(WaitUntil([&] { return service.Core().Table().Count() >= 4; }));
+  const uint64_t received = service.Listener()->GetStats().received;
+
+  const auto t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(service.RebuildSockets());
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s) << "the listener's select was waited out";
+  auto slots = service.Core().Sockets().Snapshot();
+  ASSERT_FALSE(slots.empty());
+  for (const auto& slot : slots) EXPECT_EQ(slot.local.port, kDiscoveryPort) << slot.ip;
+
+  // The request sent by the rebuild is answered on the new sockets.
+  ASSERT_TRUE(WaitUntil([&] { return service.Listener()->GetStats().received >= received + 4; }));
+  ASSERT_EQ(Uds(g_control, "set srv1 model MD-WLAN01N"), "OK");
+  ASSERT_EQ(Uds(g_control, "announce srv1 long"), "OK");
+  auto model = [&] {
+    auto e = service.Core().Table().Find(net::Ipv4{{10, 77, 0, 21}});
+    return e ? Model(*e) : std::string();
+  };
+  EXPECT_TRUE(WaitUntil([&] { return model() == "MD-WLAN01N"; }));
+  Uds(g_control, "set srv1 model MD-LAN01");
+  const auto t1 = std::chrono::steady_clock::now();
+  service.StopListener();
+  EXPECT_LT(std::chrono::steady_clock::now() - t1, 2s) << "the listener's end was waited out";
+}
+
 }  // namespace
 }  // namespace vx::discovery
 

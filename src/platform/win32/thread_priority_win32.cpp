@@ -1,9 +1,9 @@
 #include <windows.h>
 
-#include "busdriver/read_thread.h"
+#include "platform/worker_thread.h"
 
-namespace vx::bus {
+namespace vx {
 
 void RaiseCurrentThreadPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL); }
 
-}  // namespace vx::bus
+}  // namespace vx
