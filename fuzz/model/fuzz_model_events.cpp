@@ -11,6 +11,7 @@
 
 using namespace vx;
 using namespace vx::model;
+namespace mt = vx::model::testing;
 
 namespace {
 
@@ -24,7 +25,7 @@ uint16_t Take16(const uint8_t*& p, size_t& n) {
   return v;
 }
 
-void Check(testing::ModelFixture& f) {
+void Check(mt::ModelFixture& f) {
   size_t nodes = 0;
   for (const auto& s : f.tree.Servers()) {
     nodes += 1 + s->devices.size();
@@ -39,10 +40,10 @@ void Check(testing::ModelFixture& f) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  testing::ModelFixture f(size % 2 == 0);
-  f.driver.SetBusList({testing::Bus("uds1", "10.0.0.2", 1), testing::Bus("far", "10.9.0.5", 3)});
-  f.info.replies["10.0.0.2"] = testing::Info("00:80:92:00:00:02");
-  f.info.replies["10.9.0.5"] = testing::Info("00:80:92:00:09:05");
+  mt::ModelFixture f(size % 2 == 0);
+  f.driver.SetBusList({mt::Bus("uds1", "10.0.0.2", 1), mt::Bus("far", "10.9.0.5", 3)});
+  f.info.replies["10.0.0.2"] = mt::Info("00:80:92:00:00:02");
+  f.info.replies["10.9.0.5"] = mt::Info("00:80:92:00:09:05");
 
   const uint8_t* p = data;
   size_t n = size;

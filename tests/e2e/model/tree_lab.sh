@@ -110,6 +110,8 @@ VX_BINARY_DIR="$run" VESSIX_BUS_EMULATOR=127.0.0.1:7600 "$src/tests/wine/wine-ru
   >"$run/vessix.log" 2>&1 </dev/null &
 pids+=($!)
 vx_wait_window TMainFm 60000 || fail "the main window did not appear"
+shown=$(date +%s%N)
+echo "tree_lab: start to the main window: $(((shown - start) / 1000000)) ms"
 
 tree() { vx_tree_lines TMainFm --id 120; }
 # Waits until the tree has a line matching the pattern (grep -E), up to $2 s.
@@ -137,7 +139,7 @@ wait_line '^  PRINTER - Acme - Laser 10$' 60 || fail "UDS-C's devices never appe
 wait_line '^UDS-WAN - 10.99.0.21 \[Online\]$' 30 || fail "the remote server never went online"
 wait_line '^UDS-X - 10.88.0.21 \[サーバをダブルクリックして' 30 || fail "no double-click suffix on UDS-X"
 filled=$(date +%s%N)
-echo "tree_lab: start to a filled tree: $(((filled - start) / 1000000)) ms"
+echo "tree_lab: start to a filled tree: $(((filled - start) / 1000000)) ms (window shown to filled: $(((filled - shown) / 1000000)) ms)"
 tree >"$work/tree.txt"
 top=$(grep -v '^ ' "$work/tree.txt" | tr '\n' '|')
 expected='UDS-WAN - 10.99.0.21 [Online]|UDS-A - 10.77.0.21|UDS-B - 10.77.0.22|UDS-C - 10.77.0.23|UDS-X - 10.88.0.21 [サーバをダブルクリックして、IPアドレスを変更してください。]|'
@@ -146,6 +148,35 @@ grep -qx '  MFP - Mfx - All 5 \[ 手動接続： VXPC2 \]' "$work/tree.txt" || f
 grep -qx '  MASS STORAGE - Disk - Stick' "$work/tree.txt" || fail "no device under the remote server"
 vx_screenshot tree-filled >/dev/null
 pass "servers in order with suffixes, devices under the usable ones"
+
+# The tool bars and the menus in Japanese (the program sets it at every start);
+# with nothing selected every tool button is disabled.
+vx_auto toolbar --class TMainFm >"$work/toolbar.json" || fail "cannot read the tool bars"
+visible=$(jq -r '[.toolbars[].buttons[] | select(.hidden | not) | select(.separator | not) | select(.text != "")] |
+  map(.text | gsub("\r"; "") | gsub("\n"; "/")) | join("|")' "$work/toolbar.json")
+[ "$visible" = "サーバ/設定|自動接続/プリンタ|接続|切断|USBデバイス/の切断要求|ネットワーク/スキャナ" ] ||
+  fail "tool buttons: $visible"
+enabled=$(jq '[.toolbars[].buttons[] | select(.hidden | not) | select(.enabled)] | length' "$work/toolbar.json")
+[ "$enabled" = 0 ] || fail "$enabled tool buttons enabled with nothing selected"
+vx_auto menu --class TMainFm >"$work/menu.json" || fail "cannot read the menus"
+for label in "システム (S)" "終了" "ツール (T)" "設定" "自動接続プリンタリスト" "ヘルプ (H)" "バージョン情報"; do
+  jq -e --arg l "$label" '[.items[] | select(.label == $l)] | length > 0' "$work/menu.json" >/dev/null ||
+    fail "no menu item '$label': $(jq -c '[.items[].label]' "$work/menu.json")"
+done
+pass "tool bars and menus in Japanese, every command disabled"
+
+if [ -n "${VX_IDLE_SECONDS:-}" ]; then
+  # Idle CPU of the running program with a filled tree (its Wine process).
+  pid=$(pgrep -f 'vessix.exe' | head -1 || true)
+  if [ -n "$pid" ]; then
+    ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+    t0=$(ticks)
+    sleep "$VX_IDLE_SECONDS"
+    t1=$(ticks)
+    hz=$(getconf CLK_TCK)
+    echo "tree_lab: idle CPU over ${VX_IDLE_SECONDS} s: $(( (t1 - t0) * 1000 / hz )) ms (process $pid)"
+  fi
+fi
 
 # 2. A device plugged in appears within two seconds (device-list event).
 ctl plug UDS-A 5 | grep -q ok || fail "vx-uds could not plug device 5"
