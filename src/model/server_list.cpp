@@ -256,6 +256,15 @@ void ServerList::ApplyServerInfo(NodeId id, const discovery::ServerInfo& info) {
   s.ConfigdType = info.configd_type;
   s.UsbPorts = info.usb_ports;
   s.StorageMode = info.storage_mode;
+  // The model can change the node's suffix (a server on another subnet that
+  // can be re-addressed): the text follows the record at once.
+  const std::string text = ServerDisplayName(s, options_.japanese);
+  if (text != s.DisplayName) {
+    s.DisplayName = text;
+    tree_.SetText(id, text);
+    tree_.SortServers(
+        [](const ServerNode& a, const ServerNode& b) { return ServerComesBefore(*a.data, *b.data); });
+  }
   TryReselect();
   // A server whose reply came after its refresh gets its TCP bus and its
   // devices now rather than at the next bus-list change.

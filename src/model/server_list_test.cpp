@@ -222,6 +222,24 @@ TEST_F(TwoServers, RemoteServerGoesOnlineWhenItsBusIsBuilt) {
   EXPECT_GE(f.view.repaints, 1);
 }
 
+TEST_F(TwoServers, OtherSubnetServerTakesTheDoubleClickSuffixWhenItsReplyNamesTheModel) {
+  ModelFixture jp(true);
+  jp.driver.SetBusList({Bus("moved", "10.0.5.2", 2)});
+  jp.info.replies["10.0.5.2"] = Info("00:80:92:00:05:02", 1, "MD-WLAN01N");
+  jp.list->RefreshServerList();
+  EXPECT_EQ(jp.view.TopTexts(),
+            (std::vector<std::string>{
+                "moved - 10.0.5.2 [お使いのパソコンとは異なるサブネットのIPアドレスです。]"}));
+  jp.info.Deliver();
+  EXPECT_EQ(jp.view.TopTexts(),
+            (std::vector<std::string>{
+                "moved - 10.0.5.2 [サーバをダブルクリックして、IPアドレスを変更してください。]"}));
+  jp.list->RefreshServerList();
+  EXPECT_EQ(jp.view.TopTexts(),
+            (std::vector<std::string>{
+                "moved - 10.0.5.2 [サーバをダブルクリックして、IPアドレスを変更してください。]"}));
+}
+
 TEST_F(TwoServers, OtherSubnetServerIsNeverBuilt) {
   f.driver.SetBusList({Bus("moved", "10.0.5.2", 2)});
   f.info.replies["10.0.5.2"] = Info("00:80:92:00:05:02");

@@ -5,6 +5,8 @@
 # (vx-auto). Run it under `flock /tmp/vx-lab.lock` (ctest does). Exit 77 when
 # the lab or the Windows build is missing.
 #   tree_lab.sh VX-UDS VX-BUSD
+# VX_IDLE_SECONDS=60 also measures the program's idle CPU time with a filled
+# tree; VX_ANNOUNCE_INTERVAL sets the servers' announcement interval (2 s).
 # Screenshots are kept in $VX_BINARY_DIR/e2e-model/screenshots.
 set -euo pipefail
 uds=$1 busd=$2
@@ -61,7 +63,7 @@ wait_for() {  # FILE SECONDS TEXT
 }
 
 cat >"$run/servers.json" <<'JSON'
-{"interface": "eth0", "announce_interval": 2, "reboot_seconds": 3, "servers": [
+{"interface": "eth0", "announce_interval": ANNOUNCE, "reboot_seconds": 3, "servers": [
   {"name": "UDS-A", "mac": "00:80:92:00:00:21", "ip": "10.77.0.21", "model": "MD-LAN01", "software_bus": 1,
    "devices": [
     {"device_no": 1, "vid": "04B8", "pid": "0E03", "class": "PRINTER", "manufacturer": "Acme",
@@ -89,6 +91,7 @@ cat >"$run/wan.json" <<'JSON'
 ]}
 JSON
 
+sed -i "s/ANNOUNCE/${VX_ANNOUNCE_INTERVAL:-2}/" "$run/servers.json"
 ip netns exec vxsrv "$uds" --config "$run/servers.json" --control 7701 >"$run/uds.log" 2>&1 &
 pids+=($!)
 ip netns exec vxwan "$uds" --config "$run/wan.json" --control 7701 >"$run/wan.log" 2>&1 &
