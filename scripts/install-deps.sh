@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools nasm dpkg-dev
   wine wine64 fonts-wine xvfb x11-utils xauth
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libjpeg62-turbo-dev libjpeg-turbo-progs nlohmann-json3-dev
+  libjpeg62-turbo-dev libjpeg-turbo-progs nlohmann-json3-dev libcli11-dev
   fonts-ipafont-gothic imagemagick qpdf poppler-utils
   iproute2 procps psmisc python3 jq
 )

@@ -15,6 +15,7 @@
 
 #include "busdriver/records.h"
 #include "model/server_list.h"
+#include "platform/net/network.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ const Records& MakeRecords(int servers) {
   bus::BusList list;
   for (int i = 0; i < servers; ++i) {
     const std::string ip = "10.77." + std::to_string(i / 200) + "." + std::to_string(i % 200 + 1);
-    list.entries.push_back({*bus::ParseIpv4(ip), i % 5 == 0 ? 3 : 1, "s"});
+    list.entries.push_back({net::Ipv4::Parse(ip)->NetworkOrder(), i % 5 == 0 ? 3 : 1, "s"});
     bus::DeviceList devices;
     for (int d = 0; d < kDevicesPerServer; ++d) {
       bus::DeviceEntry e;
@@ -134,9 +135,10 @@ struct Bench {
     master->answers[bus::kIoctlBuildTcpBus] = std::vector<uint8_t>(64, 0);
     ServerListOptions options;
     options.japanese = true;
-    list = std::make_unique<ServerList>(ServerListPorts{tree, channel, master, clock, InlineMainThread(),
-                                                        table_lock, info, autoconnect, flags, IdentityTextCodec()},
-                                        options);
+    list = std::make_unique<ServerList>(
+        ServerListPorts{tree, channel, master, clock, InlineMainThread(), table_lock, info, autoconnect,
+                        flags, IdentityTextCodec()},
+        options);
   }
   // A refresh of the unchanged bus list, then every server's device list.
   void RefreshAll() {

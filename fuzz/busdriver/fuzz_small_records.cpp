@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "busdriver/records.h"
+#include "platform/net/network.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> exact(data, data + size);
@@ -16,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (auto ip = vx::bus::ParseTcpBusPath(text)) {
     if (vx::bus::TcpBusPath(*ip) != text) __builtin_trap();
   }
-  if (auto ip = vx::bus::ParseIpv4(text)) {
-    if (vx::bus::ParseIpv4(vx::bus::Ipv4Text(*ip)) != ip) __builtin_trap();
+  if (auto ip = vx::net::Ipv4::Parse(text)) {
+    if (vx::net::Ipv4::Parse(vx::bus::Ipv4Text(ip->NetworkOrder())) != ip) __builtin_trap();
   }
   return 0;
 }

@@ -15,6 +15,7 @@
 #include "channel_server.h"
 #include "discover.h"
 #include "emulator.h"
+#include "platform/net/network.h"
 #include "sharing_service.h"
 
 namespace vx {
@@ -118,14 +119,14 @@ struct Pc {
     c.server_port = server_port;
     c.link_source_ip = source;
     c.tick = 20ms;
-    c.remote_servers = {*bus::ParseIpv4("127.0.0.3")};
+    c.remote_servers = {net::Ipv4::Parse("127.0.0.3")->NetworkOrder()};
     c.local_nets = [this] {
       std::lock_guard l(nets_mutex);
       return nets;
     };
     emulator = std::make_unique<busd::Emulator>(c);
     server = std::make_unique<busd::ChannelServer>(*emulator, "127.0.0.1", 0);
-    channel = lab::MakeLabDriverChannel({"127.0.0.1", server->port()});
+    channel = lab::MakeLabDriverChannel({net::Ipv4::Loopback(), server->port()});
     master = bus::GetMasterBus(*channel);
   }
   std::shared_ptr<bus::DriverHandle> TcpBus(const std::string& ip) {
@@ -135,10 +136,12 @@ struct Pc {
     return h;
   }
   void Forward(const std::string& ip, const std::vector<uint8_t>& rec) {
-    ASSERT_TRUE(bus::SendUdpPacket(*master, *bus::ParseIpv4(ip), rec.data(), uint32_t(rec.size())));
+    ASSERT_TRUE(
+        bus::SendUdpPacket(*master, net::Ipv4::Parse(ip)->NetworkOrder(), rec.data(), uint32_t(rec.size())));
   }
   std::mutex nets_mutex;
-  std::vector<busd::LocalNet> nets = {{*bus::ParseIpv4("127.0.0.1"), *bus::ParseIpv4("255.0.0.0")}};
+  std::vector<busd::LocalNet> nets = {
+      {net::Ipv4::Parse("127.0.0.1")->NetworkOrder(), net::Ipv4::Parse("255.0.0.0")->NetworkOrder()}};
   std::unique_ptr<busd::Emulator> emulator;
   std::unique_ptr<busd::ChannelServer> server;
   std::unique_ptr<bus::DriverChannel> channel;
@@ -198,7 +201,8 @@ TEST_F(BusdTest, BusListFromForwardedRecordsWithLocations) {
   // This PC's addresses change: event 3, and the locations follow.
   {
     std::lock_guard l(pc1->nets_mutex);
-    pc1->nets = {{*bus::ParseIpv4("10.88.0.11"), *bus::ParseIpv4("255.255.255.0")}};
+    pc1->nets = {
+        {net::Ipv4::Parse("10.88.0.11")->NetworkOrder(), net::Ipv4::Parse("255.255.255.0")->NetworkOrder()}};
   }
   ASSERT_TRUE(ev.Next(bus::kEventUpdateIp));
   ASSERT_EQ(bus::GetBusList(*pc1->master, no_sleep, &ips, &names, &locs), 3);
@@ -379,7 +383,8 @@ TEST(BusdEmulator, BusListKeepsToWhatFits1024Bytes) {
   c.tick = 10ms;
   busd::Emulator emulator(c);
   for (int i = 0; i < 40; ++i)
-    emulator.OnUdpPacket(*bus::ParseIpv4("10.77.1." + std::to_string(i + 1)), Announcement(std::string(31, 'N')));
+    emulator.OnUdpPacket(net::Ipv4::Parse("10.77.1." + std::to_string(i + 1))->NetworkOrder(),
+                         Announcement(std::string(31, 'N')));
   auto queue = emulator.OpenMaster();
   auto reply = emulator.MasterIoctl(*queue, bus::kIoctlGetBusList, std::vector<uint8_t>(1024), 1024);
   ASSERT_EQ(reply.status, 0);
@@ -389,12 +394,50 @@ TEST(BusdEmulator, BusListKeepsToWhatFits1024Bytes) {
   EXPECT_LT(list->entries.size(), 40u);
 }
 
+// A short announcement as the program forwards it: "RANNOU", NUL, the MAC
+// and the name, zero-padded to 173 bytes; its header is not rewritten.
+std::vector<uint8_t> ShortAnnouncementForward(const std::string& name) {
+  std::vector<uint8_t> r(173, 0);
+  std::memcpy(r.data(), "RANNOU", 6);
+  const uint8_t mac[6] = {0x00, 0x80, 0x92, 0x00, 0x00, 0x21};
+  std::memcpy(&r[7], mac, 6);
+  std::memcpy(&r[13], name.data(), name.size());
+  return r;
+}
+
+TEST(BusdEmulator, ShortAnnouncementKeepsTheNameAndListsNoNewServer) {
+  busd::EmulatorConfig c;
+  c.tick = 10ms;
+  busd::Emulator emulator(c);
+  uint32_t known = net::Ipv4::Parse("10.77.0.21")->NetworkOrder();
+  uint32_t unknown = net::Ipv4::Parse("10.77.0.22")->NetworkOrder();
+  EXPECT_TRUE(busd::IsFullRecord(Announcement("UDS-A")));
+  EXPECT_FALSE(busd::IsFullRecord(ShortAnnouncementForward("UDS-A")));
+
+  emulator.OnUdpPacket(known, Announcement("UDS-A"));
+  auto queue = emulator.OpenMaster();
+  emulator.OnUdpPacket(known, ShortAnnouncementForward("UDS-A"));
+  emulator.OnUdpPacket(unknown, ShortAnnouncementForward("UDS-B"));
+
+  auto list = emulator.BusListNow();
+  ASSERT_EQ(list.entries.size(), 1u) << "a short announcement is no server record";
+  EXPECT_EQ(list.entries[0].ip, known);
+  EXPECT_EQ(list.entries[0].name, "UDS-A") << "the name must not be blanked";
+
+  // Neither short announcement changed the bus list: no event is queued.
+  bool completed = false;
+  queue->Read([&](int32_t, std::vector<uint8_t>) { completed = true; });
+  EXPECT_FALSE(completed);
+  queue->Abort();
+  EXPECT_TRUE(completed);
+}
+
 TEST(BusdDiscover, ForwardRecordKeepsOnlyUsbDeviceServers) {
   std::vector<uint8_t> reply(173, 0);
   std::memcpy(reply.data(), "THIS IS RV550", 13);
   reply[113] = 1;
   reply[125] = 9;  // the address bytes are not forwarded
-  uint32_t from = *bus::ParseIpv4("10.77.0.21");
+  uint32_t from = net::Ipv4::Parse("10.77.0.21")->NetworkOrder();
   auto f = busd::ForwardRecordOf(reply, from);
   ASSERT_EQ(f.size(), 173u);
   EXPECT_EQ(std::memcmp(f.data(), "RANNOU\x25\x4E\0\0\0\0\0", 13), 0);

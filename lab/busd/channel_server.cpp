@@ -8,7 +8,7 @@
 #include <map>
 
 #include "busdriver/labchannel/frame.h"
-#include "busdriver/labchannel/posix/lab_sockets.h"
+#include "common/lab_sockets.h"
 
 namespace vx::busd {
 

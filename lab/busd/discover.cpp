@@ -12,7 +12,7 @@
 #include <mutex>
 #include <set>
 
-#include "busdriver/labchannel/posix/lab_sockets.h"
+#include "common/lab_sockets.h"
 #include "discovery/datagram.h"
 #include "discovery/protocol.h"
 #include "platform/clock.h"

@@ -28,6 +28,14 @@ std::string CText(const std::vector<uint8_t>& b, size_t at, size_t width) {
 
 }  // namespace
 
+bool IsFullRecord(const std::vector<uint8_t>& record) {
+  // A reply or long announcement is forwarded with its header rewritten to
+  // "RANNOU", 0x25, 0x4E and five zero bytes; a short announcement keeps
+  // its own bytes ("RANNOU", NUL, the MAC), so byte 6 tells them apart.
+  static constexpr uint8_t kHeader[13] = {'R', 'A', 'N', 'N', 'O', 'U', 0x25, 0x4E, 0, 0, 0, 0, 0};
+  return record.size() == 173 && std::memcmp(record.data(), kHeader, sizeof kHeader) == 0;
+}
+
 std::string ServerNameOf(const std::vector<uint8_t>& record) {
   std::string name = CText(record, 55, 32);
   return name.empty() ? CText(record, 35, 20) : name;
@@ -160,11 +168,14 @@ void Emulator::OnUdpPacket(uint32_t source_ip, const std::vector<uint8_t>& bytes
   {
     std::lock_guard lock(mutex_);
     auto it = servers_.find(source_ip);
-    if (bytes.size() == 7 && HasPrefix(bytes, "RBOOTUP")) {
-      if (it != servers_.end()) it->second.last_seen = Clock::now();  // a known server is alive
+    bool boot = bytes.size() == 7 && HasPrefix(bytes, "RBOOTUP");
+    bool short_announcement = bytes.size() == 173 && HasPrefix(bytes, "RANNOU") && !IsFullRecord(bytes);
+    if (boot || short_announcement) {
+      // Only the source address counts: a known server is alive.
+      if (it != servers_.end()) it->second.last_seen = Clock::now();
       return;
     }
-    if (bytes.size() != 173 || !HasPrefix(bytes, "RANNOU")) return;
+    if (!IsFullRecord(bytes)) return;
     std::string name = ServerNameOf(bytes);
     int location = LocationOf(source_ip, remote);
     if (it == servers_.end()) {

@@ -114,6 +114,11 @@ class Emulator {
   std::thread ticker_;
 };
 
+// True for a forwarded reply or long announcement (173 bytes led by
+// "RANNOU", 0x25, 0x4E and five zero bytes); a forwarded short announcement
+// is 173 bytes led by "RANNOU" and NUL, and carries no server record.
+bool IsFullRecord(const std::vector<uint8_t>& record);
+
 // The server name inside a forwarded 173-byte record (the text at offset 55,
 // else the model name at offset 35).
 std::string ServerNameOf(const std::vector<uint8_t>& record);

@@ -17,6 +17,7 @@
 #include "discover.h"
 #include "emulator.h"
 #include "netinfo.h"
+#include "platform/net/network.h"
 
 namespace {
 
@@ -49,10 +50,10 @@ int main(int argc, char** argv) {
   for (auto& ch : config.computer_name) ch = char(std::toupper(static_cast<unsigned char>(ch)));
 
   auto apply_remote = [&](const std::string& ip) {
-    auto v = bus::ParseIpv4(ip);
+    auto v = net::Ipv4::Parse(ip);
     if (!v) return false;
-    config.remote_servers.insert(*v);
-    discover.remote_servers.insert(*v);
+    config.remote_servers.insert(v->NetworkOrder());
+    discover.remote_servers.insert(v->NetworkOrder());
     return true;
   };
 
@@ -101,14 +102,14 @@ int main(int argc, char** argv) {
   if (config.computer_name.empty() || config.computer_name.size() > 63) return Usage();
 
   auto endpoint = lab::ParseEndpoint(listen);
-  if (!endpoint || endpoint->ip.rfind("127.", 0) != 0) {
+  if (!endpoint || endpoint->address.bytes[0] != 127) {
     std::fprintf(stderr, "vx-busd: --listen must be a loopback host:port\n");
     return 2;
   }
   if (!target.empty()) {
     auto t = lab::ParseEndpoint(target);
     if (!t) return Usage();
-    discover.target_ip = t->ip;
+    discover.target_ip = t->address.ToString();
     discover.target_port = t->port;
   }
   // Broadcasting happens only inside a lab namespace (loopback targets aside).
@@ -124,7 +125,8 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
 
   busd::Emulator emulator(config);
-  busd::ChannelServer server(emulator, endpoint->ip, endpoint->port);
+  const std::string listen_ip = endpoint->address.ToString();
+  busd::ChannelServer server(emulator, listen_ip, endpoint->port);
   if (!server.ok()) {
     std::fprintf(stderr, "vx-busd: %s\n", server.error().c_str());
     return 1;
@@ -132,7 +134,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<busd::Discoverer> discoverer;
   if (discover.broadcast || !discover.remote_servers.empty())
     discoverer = std::make_unique<busd::Discoverer>(emulator, discover);
-  std::fprintf(stderr, "vx-busd: %s listening on %s:%u\n", config.computer_name.c_str(), endpoint->ip.c_str(),
+  std::fprintf(stderr, "vx-busd: %s listening on %s:%u\n", config.computer_name.c_str(), listen_ip.c_str(),
                unsigned(server.port()));
   while (!g_stop) pause();
   std::fprintf(stderr, "vx-busd: stopping\n");

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "busdriver/labchannel/posix/lab_sockets.h"
+#include "common/lab_sockets.h"
 
 namespace vx::busd {
 

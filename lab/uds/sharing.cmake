@@ -1,2 +1,2 @@
 # Device sharing (sharing*.cpp) speaks the lab framing and the driver's records.
-target_link_libraries(vx-uds PRIVATE vx_busdriver vx_lab_channel)
+target_link_libraries(vx-uds PRIVATE vx_busdriver vx_lab_channel vx_lab_common)

@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "busdriver/labchannel/posix/lab_sockets.h"
+#include "common/lab_sockets.h"
+#include "platform/net/network.h"
 
 namespace vx::lab {
 
@@ -107,7 +108,8 @@ void SharingService::Relay(Server& s, Conn& from, const bus::RequestRecord& req,
   e.code = bus::kEventRequestToUse;
   e.command = req.command;
   e.device_no = int(int8_t(req.device_no));
-  e.server_ip = bus::ParseIpv4(s.ip).value_or(0);
+  auto server_ip = net::Ipv4::Parse(s.ip);
+  e.server_ip = server_ip ? server_ip->NetworkOrder() : 0;
   e.asker_ip = from.peer_ip;
   e.host_name = from.pc;
   Frame n;

@@ -32,12 +32,6 @@ std::string ToolBarOrderFromLefts(int l1, int l2, int l3) {
   return "321";
 }
 
-int CompareVersionText(std::string_view a, std::string_view b) { return a.compare(b); }
-
-bool DriverVersionTooOld(std::string_view full_version) {
-  return CompareVersionText(full_version, kMinimumDriverVersion) < 0;
-}
-
 int CentredOffset(int extent, int size) {
   int64_t offset = (static_cast<int64_t>(extent) - size) / 2;  // C++ division rounds toward zero
   return offset < 0 ? 0 : static_cast<int>(offset);

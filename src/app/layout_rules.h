@@ -1,6 +1,6 @@
 // The rules of the main window's layout settings that need no window: the
-// tool bar order, its inverse from the bars' positions, the driver version
-// check, and the centring in the work area.
+// tool bar order, its inverse from the bars' positions, and the centring in
+// the work area.
 #pragma once
 
 #include <array>
@@ -23,17 +23,6 @@ std::array<int, 3> ToolBarLefts(std::string_view order, const std::array<int, 3>
 // The order text for the bars' lefts L1, L2, L3; ties and every case not
 // strictly ordered give "321".
 std::string ToolBarOrderFromLefts(int l1, int l2, int l3);
-
-// Version texts compared as text. The driver's versions are digits and dots
-// ("1.0.35"); for such strings a locale-aware comparison and an ordinal one
-// agree ('.' sorts before every digit in both, a prefix before a longer
-// text), so an ordinal byte comparison is used: no locale is involved and
-// the result is the same on every system. Returns <0, 0 or >0.
-int CompareVersionText(std::string_view a, std::string_view b);
-
-// The lowest driver version the program works with.
-inline constexpr std::string_view kMinimumDriverVersion = "1.0.35";
-bool DriverVersionTooOld(std::string_view full_version);
 
 // Centred offset of a window of `size` in a work area of `extent`: integer
 // division rounding toward zero; negative results become 0.

@@ -25,16 +25,5 @@ TEST(ToolBarOrder, InvalidTextsAreRefused) {
   EXPECT_EQ(ValidToolBarOrder(std::string("12\0", 3)), std::nullopt);
 }
 
-TEST(DriverVersion, ComparedAsTextNotAsNumbers) {
-  EXPECT_FALSE(DriverVersionTooOld("1.0.35"));
-  EXPECT_TRUE(DriverVersionTooOld("1.0.34"));
-  EXPECT_FALSE(DriverVersionTooOld("1.0.4"));    // "4" sorts after "3"
-  EXPECT_TRUE(DriverVersionTooOld("1.0.100"));   // "1" sorts before "3"
-  EXPECT_FALSE(DriverVersionTooOld("1.0.350"));  // a longer text after its prefix
-  EXPECT_TRUE(DriverVersionTooOld("1.0.3"));
-  EXPECT_TRUE(DriverVersionTooOld(""));  // a version that could not be read
-  EXPECT_FALSE(DriverVersionTooOld("2.0.0"));
-}
-
 }  // namespace
 }  // namespace vx::app

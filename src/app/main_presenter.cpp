@@ -4,6 +4,7 @@
 
 #include "app/layout_rules.h"
 #include "app/main_texts.h"
+#include "busdriver/operations.h"
 #include "platform/trace.h"
 
 namespace vx::app {
@@ -50,10 +51,9 @@ std::optional<int> MainPresenter::FormCreate() {
   master_bus_open_ = services_.bus.OpenMasterBus();
   if (!master_bus_open_) return NoDriver();
   DriverVersionText version = services_.bus.DriverVersion();
-  if (DriverVersionTooOld(version.full)) {
-    messages_.Show("Warning !!!\n\nCurrent Driver Version is : " + version.short_text +
-                       "\n\nPlease change Driver Version to 1.35",
-                   titles_.app_title, MsgButtons::kOk, MsgIcon::kNone);
+  bus::VersionCheck check = bus::CheckDriverVersion(version.full, version.short_text);
+  if (!check.pass) {
+    messages_.Show(check.warning, titles_.app_title, MsgButtons::kOk, MsgIcon::kNone);
     return 0;
   }
 

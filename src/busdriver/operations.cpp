@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/net/network.h"
 #include "platform/trace.h"
 
 namespace vx::bus {
@@ -57,12 +58,12 @@ std::shared_ptr<DriverHandle> GetMasterBus(DriverChannel& channel) { return chan
 
 bool GetTcpBus(DriverChannel& channel, const std::string& ip_text, std::shared_ptr<DriverHandle>* handle,
                std::string* path) {
-  auto ip = ParseIpv4(ip_text);
+  auto ip = net::Ipv4::Parse(ip_text);
   uint32_t err = kErrorFileNotFound;
   std::shared_ptr<DriverHandle> h;
   std::string p;
   if (ip) {
-    p = TcpBusPath(*ip);
+    p = TcpBusPath(ip->NetworkOrder());
     h = channel.OpenPath(p, &err);
   }
   if (!h) {
@@ -75,11 +76,10 @@ bool GetTcpBus(DriverChannel& channel, const std::string& ip_text, std::shared_p
 }
 
 bool IOCTL_BUILD_TCP_BUS(DriverHandle& master, const std::string& ip_text) {
-  auto ip = ParseIpv4(ip_text);
+  auto ip = net::Ipv4::Parse(ip_text);
   IoResult r;
   if (ip) {
-    uint8_t in[4];
-    StoreIpv4(in, *ip);
+    const auto& in = ip->bytes;
     std::vector<uint8_t> buf;
     r = Call(master, kIoctlBuildTcpBus, buf, kSmallRecordSize, in);
   }
@@ -181,13 +181,13 @@ bool RequestDevice(DriverHandle& tcp_bus, const std::string& device_no, int comm
                    const std::string& ip_text) {
   uint32_t ip = 0;
   if (!ip_text.empty()) {
-    auto parsed = ParseIpv4(ip_text);
+    auto parsed = net::Ipv4::Parse(ip_text);
     if (!parsed) {
       TraceLine(Format("\nRequestDevice() : _tcpBusHandle = %08X bad address \"%s\"\n", tcp_bus.TraceId(),
                        ip_text.c_str()));
       return false;
     }
-    ip = *parsed;
+    ip = parsed->NetworkOrder();
   }
   auto in = EncodeRequest({DeviceNumber(device_no), uint8_t(command), ip});
   return SmallCall(tcp_bus, kIoctlRequestDevice, in, "RequestDevice").ok;

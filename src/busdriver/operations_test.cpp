@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "busdriver/testing/fake_driver.h"
+#include "platform/net/network.h"
 #include "platform/trace.h"
 
 namespace vx::bus {
@@ -29,7 +30,8 @@ class FakeClock final : public Clock {
 
 Bytes OneServerList() {
   BusList l;
-  l.entries = {{*ParseIpv4("10.77.0.21"), 1, "UDS-1"}, {*ParseIpv4("10.99.0.21"), 3, "WAN"}};
+  l.entries = {{net::Ipv4::Parse("10.77.0.21")->NetworkOrder(), 1, "UDS-1"},
+               {net::Ipv4::Parse("10.99.0.21")->NetworkOrder(), 3, "WAN"}};
   return EncodeBusList(l);
 }
 
@@ -102,7 +104,10 @@ TEST(Versions, StartUpCheckComparesText) {
   EXPECT_FALSE(old.pass);
   EXPECT_EQ(old.warning,
             "Warning !!!\n\nCurrent Driver Version is : 1.34\n\nPlease change Driver Version to 1.35");
-  EXPECT_FALSE(CheckDriverVersion("", "").pass);  // a version that could not be read
+  EXPECT_FALSE(CheckDriverVersion("", "").pass);              // a version that could not be read
+  EXPECT_FALSE(CheckDriverVersion("1.0.100", "1.100").pass);  // "1" sorts before "3"
+  EXPECT_TRUE(CheckDriverVersion("1.0.350", "1.350").pass);   // a longer text after its prefix
+  EXPECT_FALSE(CheckDriverVersion("1.0.3", "1.3").pass);
 }
 
 TEST(DeviceOps, RecordsAndLastErrors) {
@@ -154,7 +159,7 @@ TEST(MasterOps, BuildAbortAndForward) {
   EXPECT_TRUE(trace.Contains("Build TCP Bus Fail _mBusHandle = 1234ABCD"));
 
   Bytes dgram(173, 0x41);
-  EXPECT_TRUE(SendUdpPacket(h, *ParseIpv4("10.77.0.21"), dgram.data(), 173));
+  EXPECT_TRUE(SendUdpPacket(h, net::Ipv4::Parse("10.77.0.21")->NetworkOrder(), dgram.data(), 173));
   auto fwd = h.CallsOf(kIoctlSendUdpPacket)[0];
   EXPECT_EQ(fwd.room, 2048u);
   EXPECT_EQ(fwd.input.size(), 181u);
@@ -178,7 +183,7 @@ TEST(Handles, MasterAndTcpBusByPath) {
   TraceCapture trace;
   EXPECT_FALSE(GetTcpBus(ch, "192.168.0.10", &bus, &path));
   EXPECT_TRUE(trace.Contains("GetTcpBus CreateFile Error: 2\n"));
-  ch.paths[TcpBusPath(*ParseIpv4("192.168.0.10"))] = std::make_shared<FakeHandle>();
+  ch.paths[TcpBusPath(net::Ipv4::Parse("192.168.0.10")->NetworkOrder())] = std::make_shared<FakeHandle>();
   EXPECT_TRUE(GetTcpBus(ch, "192.168.0.10", &bus, &path));
   EXPECT_NE(path.find("0A00A8C04e25"), std::string::npos);
 }

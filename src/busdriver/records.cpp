@@ -1,8 +1,11 @@
 #include "busdriver/records.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/net/network.h"
 
 namespace vx::bus {
 namespace {
@@ -53,31 +56,18 @@ bool TextField(const uint8_t* p, size_t len, bool need_nul, std::string* out) {
   return true;
 }
 
+// An extra pair's text: the pairs are not interpreted, so a text longer than
+// the 63 bytes a driver text may hold is cut to them (what the 64-byte
+// buffer it is copied into keeps) instead of costing the whole device list.
+void PairText(const uint8_t* p, size_t len, std::string* out) {
+  const void* nul = len ? std::memchr(p, 0, len) : nullptr;
+  size_t n = nul ? size_t(static_cast<const uint8_t*>(nul) - p) : len;
+  out->assign(reinterpret_cast<const char*>(p), std::min(n, kMaxTextBytes));
+}
+
 }  // namespace
 
-std::optional<uint32_t> ParseIpv4(std::string_view s) {
-  uint8_t b[4];
-  size_t pos = 0;
-  for (int i = 0; i < 4; ++i) {
-    if (i > 0) {
-      if (pos >= s.size() || s[pos] != '.') return std::nullopt;
-      ++pos;
-    }
-    size_t start = pos;
-    unsigned v = 0;
-    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9' && pos - start < 3) v = v * 10 + (s[pos++] - '0');
-    if (pos == start || v > 255) return std::nullopt;
-    b[i] = uint8_t(v);
-  }
-  if (pos != s.size()) return std::nullopt;
-  return LoadIpv4(b);
-}
-
-std::string Ipv4Text(uint32_t ip) {
-  char t[16];
-  std::snprintf(t, sizeof t, "%u.%u.%u.%u", ip & 0xFF, (ip >> 8) & 0xFF, (ip >> 16) & 0xFF, ip >> 24);
-  return t;
-}
+std::string Ipv4Text(uint32_t ip) { return net::Ipv4::FromNetworkOrder(ip).ToString(); }
 
 uint32_t LoadIpv4(const uint8_t* p) { return Load32(p); }
 void StoreIpv4(uint8_t* p, uint32_t ip) { Store32(p, ip); }
@@ -193,9 +183,10 @@ std::optional<DeviceList> ParseDeviceList(std::span<const uint8_t> buf, size_t r
       if (a < 0 || b < 0) return std::nullopt;
       const uint8_t* pa = r.Take(size_t(a));
       const uint8_t* pb = pa ? r.Take(size_t(b)) : nullptr;
+      if (!pb) return std::nullopt;
       ExtraPair pair;
-      if (!pb || !TextField(pa, size_t(a), false, &pair.key) || !TextField(pb, size_t(b), false, &pair.value))
-        return std::nullopt;
+      PairText(pa, size_t(a), &pair.key);
+      PairText(pb, size_t(b), &pair.value);
       d.extra.push_back(std::move(pair));
     }
     list.devices.push_back(std::move(d));

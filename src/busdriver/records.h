@@ -51,9 +51,9 @@ inline constexpr const char* kMasterBusInterfaceClass = "{A341E6CC-EA99-4FD3-962
 inline constexpr const char* kTcpBusInterfaceGuid = "{BB0ED04A-2086-43D7-B179-6CBD49A93E7B}";
 
 // IPv4 addresses are kept as the 32-bit value of inet_addr: the four bytes in
-// network order, read as a little-endian number (192.168.0.10 -> 0x0A00A8C0).
-std::optional<uint32_t> ParseIpv4(std::string_view dotted);
-std::string Ipv4Text(uint32_t ip);
+// network order, read as a little-endian number (192.168.0.10 -> 0x0A00A8C0),
+// which is net::Ipv4::NetworkOrder(). Dotted text is parsed by net::Ipv4::Parse.
+std::string Ipv4Text(uint32_t ip);  // net::Ipv4::FromNetworkOrder(ip).ToString()
 uint32_t LoadIpv4(const uint8_t* p);
 void StoreIpv4(uint8_t* p, uint32_t ip);
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/net/network.h"
 
 namespace vx::bus {
 namespace {
@@ -149,6 +152,44 @@ TEST(DeviceList, FixtureBytesDecode) {
   EXPECT_EQ(d.extra[0].value, "vw");
 }
 
+TEST(DeviceList, ALongExtraPairIsCutNotTheWholeList) {
+  // The fixture's device with a pair of a 100-byte key and a 70-byte value
+  // (lengths still inside a signed byte), then a second device after it.
+  Bytes b = {1, 0, 0, 0, 2, 0, 0, 0};
+  auto device = [&b](uint8_t no, const std::string& key, const std::string& value) {
+    Bytes rec = {no, 0x34, 0x12, 0xCD, 0xAB, 1, 2, 3, 0, 0, 0, 0, 0, 0,
+                 0,  1,    0,    0,    0,    1, 0, 0, 0, 2, 0, 0, 0};
+    b.insert(b.end(), rec.begin(), rec.end());
+    for (char c : std::string("MFPMPS1")) b.push_back(uint8_t(c));
+    b.push_back(1);  // one pair
+    Bytes lens = {uint8_t(key.size()), 0, 0, 0, uint8_t(value.size()), 0, 0, 0};
+    b.insert(b.end(), lens.begin(), lens.end());
+    b.insert(b.end(), key.begin(), key.end());
+    b.insert(b.end(), value.begin(), value.end());
+  };
+  device(5, std::string(100, 'k'), std::string(70, 'v'));
+  device(6, "k", "v");
+  auto list = ParseDeviceList(b, b.size());
+  ASSERT_TRUE(list) << "a long pair must not reject the device list";
+  ASSERT_EQ(list->devices.size(), 2u);
+  const auto& first = list->devices[0];
+  EXPECT_EQ(first.product, "P");
+  EXPECT_EQ(first.serial, "S1");
+  ASSERT_EQ(first.extra.size(), 1u);
+  EXPECT_EQ(first.extra[0].key, std::string(63, 'k')) << "kept as the 64-byte buffer holds it";
+  EXPECT_EQ(first.extra[0].value, std::string(63, 'v'));
+  EXPECT_EQ(list->devices[1].device_no, 6) << "the record after the long pair is read at its place";
+  EXPECT_EQ(list->devices[1].extra[0].value, "v");
+
+  // Still bounds-checked: a pair length past the returned bytes rejects it.
+  Bytes cut(b.begin(), b.begin() + 8 + 27 + 7 + 1 + 8 + 50);
+  EXPECT_FALSE(ParseDeviceList(cut, cut.size()));
+  // A negative pair length too.
+  Bytes negative = b;
+  negative[8 + 27 + 7 + 1] = 0x80;
+  EXPECT_FALSE(ParseDeviceList(negative, negative.size()));
+}
+
 TEST(DeviceList, RoundTripsSeveralDevices) {
   DeviceList in;
   in.devices = {Printer(), Printer()};
@@ -232,8 +273,7 @@ TEST(Version, TextsAndRejections) {
 }
 
 TEST(TcpBusPath, CarriesTheAddressAsInetAddrValue) {
-  auto ip = ParseIpv4("192.168.0.10");
-  ASSERT_TRUE(ip);
+  auto ip = std::optional<uint32_t>(net::Ipv4::Parse("192.168.0.10")->NetworkOrder());
   EXPECT_EQ(TcpBusPath(*ip),
             "\\\\.\\usb#vid_1597&pid_1001&rev_0000#0A00A8C04e25#{BB0ED04A-2086-43D7-B179-6CBD49A93E7B}");
   EXPECT_EQ(ParseTcpBusPath(TcpBusPath(*ip)), *ip);
@@ -243,18 +283,21 @@ TEST(TcpBusPath, CarriesTheAddressAsInetAddrValue) {
   EXPECT_FALSE(ParseTcpBusPath("C:\\x"));
 }
 
-TEST(Ipv4, DottedTextOnly) {
-  EXPECT_EQ(ParseIpv4("10.77.0.21"), 0x15004D0Au);
-  for (const char* bad :
-       {"", "1.2.3", "1.2.3.4.5", "256.0.0.1", "1.2.3.4 ", "a.b.c.d", "1..2.3", "1234.1.1.1"})
-    EXPECT_FALSE(ParseIpv4(bad)) << bad;
+TEST(Ipv4, RecordsKeepTheInetAddrValue) {
+  EXPECT_EQ(net::Ipv4::Parse("10.77.0.21")->NetworkOrder(), 0x15004D0Au);
+  EXPECT_EQ(Ipv4Text(0x15004D0Au), "10.77.0.21");
+  uint8_t stored[4];
+  StoreIpv4(stored, 0x15004D0Au);
+  EXPECT_EQ(LoadIpv4(stored), 0x15004D0Au);
+  EXPECT_EQ(stored[0], 10);
 }
 
 TEST(Records, LockRequestAndForwardLayouts) {
   EXPECT_EQ(EncodeLock({7, 259200, 2}), (Bytes{7, 0x80, 0xF4, 0x03, 0x00, 2}));
-  EXPECT_EQ(EncodeRequest({3, 2, *ParseIpv4("10.77.0.12")}), (Bytes{3, 2, 10, 77, 0, 12}));
+  EXPECT_EQ(EncodeRequest({3, 2, net::Ipv4::Parse("10.77.0.12")->NetworkOrder()}),
+            (Bytes{3, 2, 10, 77, 0, 12}));
   Bytes dgram = {'R', 'B', 'O', 'O', 'T', 'U', 'P'};
-  Bytes fwd = EncodeUdpForward(*ParseIpv4("10.77.0.21"), dgram);
+  Bytes fwd = EncodeUdpForward(net::Ipv4::Parse("10.77.0.21")->NetworkOrder(), dgram);
   EXPECT_EQ(fwd, (Bytes{10, 77, 0, 21, 7, 0, 0, 0, 'R', 'B', 'O', 'O', 'T', 'U', 'P'}));
   EXPECT_TRUE(EncodeUdpForward(0, Bytes(2041)).empty()) << "does not fit 2048 bytes";
   Bytes lying = fwd;
@@ -284,7 +327,7 @@ TEST(Events, DecodeEveryCode) {
   EventRecord lost;
   lost.code = 6;
   lost.error_code = 1;
-  lost.server_ip = *ParseIpv4("10.77.0.22");
+  lost.server_ip = net::Ipv4::Parse("10.77.0.22")->NetworkOrder();
   auto back = ParseEvent(EncodeEvent(lost));
   ASSERT_TRUE(back);
   EXPECT_EQ(back->error_code, 1);

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <memory>
 
 #include "cli/command.h"
+#include "cli/json_output.h"
 #include "discovery/discovery_service.h"
 #include "discovery/server_info.h"
 #include "platform/net/network.h"
@@ -18,70 +18,22 @@ namespace {
 
 constexpr int kMaxSeconds = 24 * 3600;
 
-// A JSON string literal; invalid UTF-8 becomes U+FFFD.
-std::string JsonString(const std::string& s) {
-  std::string out = "\"";
-  for (size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-      ++i;
-    } else if (c < 0x20) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);
-      out += esc;
-      ++i;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
-    } else {
-      size_t n = c >= 0xF0 && c < 0xF5 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-      bool valid = n > 0 && i + n <= s.size();
-      for (size_t k = 1; valid && k < n; ++k) valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-      if (valid) {
-        out.append(s, i, n);
-        i += n;
-      } else {
-        out += "\xEF\xBF\xBD";
-        ++i;
-      }
-    }
-  }
-  return out + "\"";
-}
-
 struct Options {
   int seconds = 3;
   bool json = false;
 };
 
-bool ParseOptions(const std::vector<std::string>& args, Options* o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--json") {
-      o->json = true;
-    } else if (args[i] == "--seconds" && i + 1 < args.size()) {
-      const std::string& v = args[++i];
-      if (v.empty() || v.size() > 5 ||
-          !std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-      o->seconds = std::stoi(v);
-      if (o->seconds > kMaxSeconds) return false;
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
 void Print(const net::Ipv4& ip, const discovery::ServerInfo& s, bool json) {
   if (json) {
-    std::printf(
-        "{\"ip\":%s,\"mac\":%s,\"model\":%s,\"configd_version\":%s,\"configd_type\":%u,\"usb_ports\":%u,"
-        "\"storage_mode\":%u,\"wireless\":%s,\"software_bus\":%s}\n",
-        JsonString(ip.ToString()).c_str(), JsonString(s.mac_address).c_str(), JsonString(s.model).c_str(),
-        JsonString(s.configd_version).c_str(), s.configd_type, s.usb_ports, s.storage_mode,
-        s.network_type != 0 ? "true" : "false", s.software_bus != 0 ? "true" : "false");
+    PrintJsonLine(Json{{"ip", ip.ToString()},
+                       {"mac", s.mac_address},
+                       {"model", s.model},
+                       {"configd_version", s.configd_version},
+                       {"configd_type", s.configd_type},
+                       {"usb_ports", s.usb_ports},
+                       {"storage_mode", s.storage_mode},
+                       {"wireless", s.network_type != 0},
+                       {"software_bus", s.software_bus != 0}});
   } else {
     std::printf("%-15s  %s  %-20s  configd %-4s type %u  usb %u  storage %u  %s  %s\n", ip.ToString().c_str(),
                 s.mac_address.c_str(), s.model.c_str(), s.configd_version.c_str(), s.configd_type,
@@ -90,12 +42,7 @@ void Print(const net::Ipv4& ip, const discovery::ServerInfo& s, bool json) {
   }
 }
 
-int Discover(const std::vector<std::string>& args) {
-  Options o;
-  if (!ParseOptions(args, &o)) {
-    std::fprintf(stderr, "usage: vessix-cli discover [--seconds N] [--json]\n");
-    return 2;
-  }
+int Discover(const Options& o) {
   auto net = net::MakeSystemNetwork();
   if (auto refusal = net->BroadcastRefusal()) {
     std::fprintf(stderr, "vessix-cli discover: %s\n", refusal->c_str());
@@ -125,9 +72,16 @@ int Discover(const std::vector<std::string>& args) {
   return 0;
 }
 
-CommandRegistration reg("discover",
-                        "discover [--seconds N] [--json]   list the servers on the local networks",
-                        &Discover);
+void Register(CLI::App& root, Actions& actions) {
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = root.add_subcommand("discover", "list the servers on the local networks");
+  cmd->add_option("--seconds", o->seconds, "how long to listen for replies (default 3)")
+      ->transform(DecimalRange(0, kMaxSeconds));
+  cmd->add_flag("--json", o->json, "one JSON object per server and line");
+  actions.Bind(cmd, [o] { return Discover(*o); });
+}
+
+CommandRegistration reg(&Register);
 
 }  // namespace
 }  // namespace vx::cli

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -21,12 +23,12 @@ namespace {
 
 using namespace vx::scan;
 
-constexpr char kUsage[] = "save-pages --format bmp|jpg|pdf --dpi N --target PATH PAGE.bmp...";
-
-int UsageError(const std::string& why) {
-  std::fprintf(stderr, "vessix-cli save-pages: %s\nusage: vessix-cli %s\n", why.c_str(), kUsage);
-  return 2;
-}
+struct Options {
+  std::string format_text;
+  long dpi = 0;
+  std::string target;
+  std::vector<std::string> pages;
+};
 
 std::filesystem::path Utf8Path(const std::string& text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
@@ -38,42 +40,24 @@ bool SameFile(const std::string& a, const std::string& b) {
   return a == b || std::filesystem::equivalent(Utf8Path(a), Utf8Path(b), ec);
 }
 
-int SavePages(const std::vector<std::string>& args) {
-  std::optional<GroupFormat> format;
-  std::string target, dpi_text;
-  std::vector<std::string> pages;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--format" || a == "--dpi" || a == "--target") {
-      if (i + 1 >= args.size()) return UsageError(a + " needs a value");
-      const std::string& value = args[++i];
-      if (a == "--format" && !(format = ParseGroupFormat(value)))
-        return UsageError("unknown format " + value);
-      if (a == "--dpi") dpi_text = value;
-      if (a == "--target") target = value;
-    } else if (a.starts_with("--")) {
-      return UsageError("unknown option " + a);
-    } else {
-      pages.push_back(a);
-    }
-  }
-  if (!format || dpi_text.empty() || target.empty() || pages.empty()) return UsageError("missing arguments");
-  char* end = nullptr;
-  const long dpi = std::strtol(dpi_text.c_str(), &end, 10);
-  if (*end != '\0' || dpi < 1 || dpi > 65535) return UsageError("--dpi needs a number from 1 to 65535");
+int SavePages(const Options& o) {
+  const std::optional<GroupFormat> format = ParseGroupFormat(o.format_text);
+  const std::string& target = o.target;
+  const std::vector<std::string>& pages = o.pages;
+  const long dpi = o.dpi;
 
   FileStore& files = LocalFileStore();
   for (const std::string& page : pages)
-    if (std::vector<uint8_t> probe; !files.Read(page, probe, 1)) return UsageError("cannot read " + page);
+    if (std::vector<uint8_t> probe; !files.Read(page, probe, 1)) throw UsageError("cannot read " + page);
 
   const PathParts parts = SplitPath(target);
-  if (parts.name.empty()) return UsageError("--target needs a file name");
+  if (parts.name.empty()) throw UsageError("--target needs a file name");
   if (!parts.extension.empty() && ParseGroupFormat(parts.extension.substr(1)) != format)
-    return UsageError("the target's extension does not match --format");
+    throw UsageError("the target's extension does not match --format");
 
   // The Scan button's choice of a free group name.
   const TargetChoice choice = ChooseTargetFileName(files, parts.folder, parts.name, *format);
-  if (choice.status == TargetChoice::kTooLong) return UsageError("target name too long: " + choice.target);
+  if (choice.status == TargetChoice::kTooLong) throw UsageError("target name too long: " + choice.target);
   if (choice.status == TargetChoice::kStopped) {
     std::fprintf(stderr, "vessix-cli save-pages: no free name for %s\n", target.c_str());
     return 1;
@@ -119,7 +103,24 @@ int SavePages(const std::vector<std::string>& args) {
   return SaveErrorFlag() ? 1 : 0;
 }
 
-CommandRegistration reg("save-pages", kUsage, &SavePages);
+void Register(CLI::App& root, Actions& actions) {
+  auto o = std::make_shared<Options>();
+  CLI::App* cmd = root.add_subcommand("save-pages",
+                                      "save BMP pages as a finished scan group and print the files written");
+  cmd->add_option("--format", o->format_text, "the group's format: bmp, jpg or pdf")
+      ->required()
+      ->check(CLI::Validator(
+          [](std::string& text) { return ParseGroupFormat(text) ? std::string() : "unknown format " + text; },
+          "bmp|jpg|pdf"));
+  cmd->add_option("--dpi", o->dpi, "the pages' resolution")->required()->transform(DecimalRange(1, 65535));
+  cmd->add_option("--target", o->target,
+                  "the group's first file; a free name is chosen as the Scan button does")
+      ->required();
+  cmd->add_option("pages", o->pages, "the pages, in order")->required()->type_name("PAGE.bmp");
+  actions.Bind(cmd, [o] { return SavePages(*o); });
+}
+
+CommandRegistration reg(&Register);
 
 }  // namespace
 }  // namespace vx::cli

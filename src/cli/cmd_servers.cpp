@@ -3,49 +3,18 @@
 // every usable server and prints each server with its devices.
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "busdriver/driver_channel.h"
 #include "busdriver/operations.h"
 #include "cli/command.h"
+#include "cli/json_output.h"
 #include "platform/clock.h"
 #include "platform/trace.h"
 
 namespace vx::cli {
 namespace {
-
-std::string JsonText(const std::string& s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char u[8];
-          std::snprintf(u, sizeof u, "\\u%04x", c);
-          out += u;
-        } else {
-          out += char(c);
-        }
-    }
-  }
-  return out + "\"";
-}
 
 std::string Hex4(uint16_t v) {
   char t[8];
@@ -53,20 +22,20 @@ std::string Hex4(uint16_t v) {
   return t;
 }
 
-std::string ServerJson(const bus::BusEntry& s, const bus::DeviceList& list) {
-  std::string j = "{\"ip\":" + JsonText(bus::Ipv4Text(s.ip)) + ",\"name\":" + JsonText(s.name) +
-                  ",\"location\":" + std::to_string(s.location) + ",\"devices\":[";
-  for (size_t i = 0; i < list.devices.size(); ++i) {
-    const auto& d = list.devices[i];
-    if (i) j += ",";
-    j += "{\"device_no\":" + std::to_string(d.device_no) + ",\"vid\":" + JsonText(Hex4(d.vid)) +
-         ",\"pid\":" + JsonText(Hex4(d.pid)) + ",\"class\":" + JsonText(d.usb_class) +
-         ",\"manufacturer\":" + JsonText(d.manufacturer) + ",\"product\":" + JsonText(d.product) +
-         ",\"serial\":" + JsonText(d.serial) + ",\"owner\":" + JsonText(d.owner) +
-         ",\"lock_type\":" + std::to_string(d.lock_type) + ",\"lock_count\":" + std::to_string(d.lock_count) +
-         "}";
-  }
-  return j + "]}";
+Json ServerJson(const bus::BusEntry& s, const bus::DeviceList& list) {
+  Json devices = Json::array();
+  for (const auto& d : list.devices)
+    devices.push_back(Json{{"device_no", d.device_no},
+                           {"vid", Hex4(d.vid)},
+                           {"pid", Hex4(d.pid)},
+                           {"class", d.usb_class},
+                           {"manufacturer", d.manufacturer},
+                           {"product", d.product},
+                           {"serial", d.serial},
+                           {"owner", d.owner},
+                           {"lock_type", d.lock_type},
+                           {"lock_count", d.lock_count}});
+  return Json{{"ip", bus::Ipv4Text(s.ip)}, {"name", s.name}, {"location", s.location}, {"devices", devices}};
 }
 
 void PrintText(const bus::BusEntry& s, const bus::DeviceList& list, bool usable, bool read) {
@@ -86,16 +55,7 @@ void PrintText(const bus::BusEntry& s, const bus::DeviceList& list, bool usable,
   }
 }
 
-int Servers(const std::vector<std::string>& args) {
-  bool json = false;
-  for (const auto& a : args) {
-    if (a == "--json") {
-      json = true;
-    } else {
-      std::fprintf(stderr, "usage: vessix-cli servers [--json]\n");
-      return 2;
-    }
-  }
+int Servers(bool json) {
   // VESSIX_TRACE=1 shows the driver's trace lines on stderr.
   if (const char* t = std::getenv("VESSIX_TRACE"); t && *t == '1')
     SetTraceSink(
@@ -134,7 +94,7 @@ int Servers(const std::vector<std::string>& args) {
       if (!read) std::fprintf(stderr, "vessix-cli servers: %s: device list not available\n", ip.c_str());
     }
     if (json)
-      std::printf("%s\n", ServerJson(s, list).c_str());
+      PrintJsonLine(ServerJson(s, list));
     else
       PrintText(s, list, usable, read);
   }
@@ -142,8 +102,14 @@ int Servers(const std::vector<std::string>& args) {
   return 0;
 }
 
-CommandRegistration reg("servers", "servers [--json]   list the bus driver's servers with their devices",
-                        &Servers);
+void Register(CLI::App& root, Actions& actions) {
+  auto json = std::make_shared<bool>(false);
+  CLI::App* cmd = root.add_subcommand("servers", "list the bus driver's servers with their devices");
+  cmd->add_flag("--json", *json, "one JSON object per server and line");
+  actions.Bind(cmd, [json] { return Servers(*json); });
+}
+
+CommandRegistration reg(&Register);
 
 }  // namespace
 }  // namespace vx::cli

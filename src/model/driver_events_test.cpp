@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/testing/model_fixture.h"
+#include "platform/net/network.h"
 #include "platform/trace.h"
 
 namespace vx::model {
@@ -16,7 +17,7 @@ using testing::ModelFixture;
 bus::EventRecord Code(uint8_t code, const std::string& ip = "") {
   bus::EventRecord e;
   e.code = code;
-  if (!ip.empty()) e.server_ip = *bus::ParseIpv4(ip);
+  if (!ip.empty()) e.server_ip = net::Ipv4::Parse(ip)->NetworkOrder();
   return e;
 }
 
@@ -160,7 +161,7 @@ TEST_F(Events, ErrorEventOneMarksTheServerLost) {
   f.Event(e);
   EXPECT_EQ(f.Server("10.0.0.3")->data->BusState, kBusLost);
   e.error_code = 2;
-  e.server_ip = *bus::ParseIpv4("10.0.0.2");
+  e.server_ip = net::Ipv4::Parse("10.0.0.2")->NetworkOrder();
   f.Event(e);
   EXPECT_EQ(f.Server("10.0.0.2")->data->BusState, kBusAutomatic);
 
@@ -179,7 +180,7 @@ TEST_F(Events, RequestRecordsGoToTheRequestHandlingUnchanged) {
   bus::EventRecord e = Code(bus::kEventRequestToUse, "10.0.0.2");
   e.command = 1;
   e.device_no = 2;
-  e.asker_ip = *bus::ParseIpv4("10.0.0.50");
+  e.asker_ip = net::Ipv4::Parse("10.0.0.50")->NetworkOrder();
   e.host_name = "PC-\"50\" %s";
   TraceCapture trace;
   f.Event(e);

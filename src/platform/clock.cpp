@@ -3,6 +3,8 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/local_time.h"
+
 namespace vx {
 namespace {
 
@@ -10,13 +12,7 @@ class RealClock final : public Clock {
  public:
   TimePoint Now() const override { return std::chrono::steady_clock::now(); }
   LocalTime LocalNow() const override {
-    std::time_t t = std::time(nullptr);
-    std::tm tm{};
-#if defined(_WIN32)
-    localtime_s(&tm, &t);
-#else
-    localtime_r(&t, &tm);
-#endif
+    const std::tm tm = ToLocalTime(std::time(nullptr));
     return LocalTime{static_cast<uint32_t>(tm.tm_year + 1900), static_cast<uint32_t>(tm.tm_mon + 1),
                      static_cast<uint32_t>(tm.tm_mday),        static_cast<uint32_t>(tm.tm_hour),
                      static_cast<uint32_t>(tm.tm_min),         static_cast<uint32_t>(tm.tm_sec)};

@@ -21,10 +21,9 @@ const TextCodec& IdentityTextCodec();
 // The codec of this platform: the ANSI code page on Windows, identity elsewhere.
 const TextCodec& SystemTextCodec();
 
-#if defined(_WIN32)
-// UTF-8 <-> UTF-16 at the Win32 boundary.
+// UTF-8 <-> UTF-16 at the Win32 boundary; only the Windows adapter defines
+// them, so a native caller fails to link.
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
-#endif
 
 }  // namespace vx

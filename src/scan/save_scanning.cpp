@@ -143,7 +143,6 @@ void TSaveScanningThread::SavePdf() {
       const std::string box = "0 0 " + std::to_string(width) + " " + std::to_string(height);
       if (!document.BeginPage(n, box) || !document.PlaceJpeg(jpg)) Fail(n, "cannot place the page");
     }
-    files_.Remove(bmp);
   }
   const bool finished = !outcome_.error && document.FinishDocument();
   if (!outcome_.error) {
@@ -153,8 +152,41 @@ void TSaveScanningThread::SavePdf() {
       Fail(0, "cannot write " + job_.names.target);
     }
   }
+  if (outcome_.error) {
+    KeepPdfPages();
+  } else {
+    for (int n = 1; n <= job_.page_count; ++n) files_.Remove(PageFileName(job_.names.temp_base, n, ".bmp"));
+  }
   outcome_.pdf_temp_present = true;
   outcome_.pdf_name = job_.names.target;
+}
+
+// No PDF was written, and the private folder's files go with the window: the
+// scanned pages would be lost. Each page stays as a BMP under the group's base
+// (base.bmp, base_2.bmp, ...), as a JPG group keeps a page it could not
+// convert; a name the user already has is never overwritten (base_2-2.bmp,
+// base_2-3.bmp, ... are tried instead).
+void TSaveScanningThread::KeepPdfPages() {
+  constexpr int kTries = 100;
+  std::vector<uint8_t> bytes;
+  for (int n = 1; n <= job_.page_count; ++n) {
+    const std::string temp = PageFileName(job_.names.temp_base, n, ".bmp");
+    if (!files_.Exists(temp)) continue;
+    std::string kept = PageFileName(job_.names.base, n, ".bmp");
+    for (int k = 2; k <= kTries && files_.Exists(kept); ++k) {
+      std::string ext = std::to_string(k);  // built in place: "-" + text trips GCC's -Wrestrict at -O3
+      ext.insert(0, 1, '-').append(".bmp");
+      kept = PageFileName(job_.names.base, n, ext);
+    }
+    if (files_.Exists(kept)) {
+      Fail(n, "cannot keep the page: " + kept + " and the names before it exist");
+    } else if (!files_.Read(temp, bytes) || !files_.WriteAll(kept, bytes)) {
+      Fail(n, "cannot keep the page as " + kept);
+    } else {
+      outcome_.files.push_back(kept);
+      files_.Remove(temp);
+    }
+  }
 }
 
 }  // namespace vx::scan

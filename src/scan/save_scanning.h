@@ -53,7 +53,8 @@ struct SaveJob {
 
 struct SaveOutcome {
   bool error = false;                 // a page failed (the SaveErrorFlag of this batch)
-  std::vector<std::string> files;     // the final files written, in page order
+  std::vector<std::string> files;     // the final files written, in page order (the pages
+                                      // kept as BMP files when a PDF could not be written)
   std::vector<std::string> failures;  // one line per failure, naming the page
   bool pdf_temp_present = false;      // the PDF group's temporary JPEG pages exist
   std::string pdf_name;               // the PDF group's target
@@ -100,6 +101,7 @@ class TSaveScanningThread {
   void SaveBmp();
   void SaveJpg();
   void SavePdf();
+  void KeepPdfPages();
   // Records a failure of page `page` (0: of the document as a whole).
   void Fail(int page, const std::string& why);
 

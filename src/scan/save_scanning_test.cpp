@@ -150,6 +150,12 @@ TEST(TSaveScanningThread, ABadPageSetsTheFlagAndSparesTheOthers) {
   EXPECT_TRUE(outcome.error);
   EXPECT_FALSE(LocalFileStore().Exists(dir / "Group.pdf"));
   EXPECT_TRUE(outcome.pdf_temp_present);
+  // Every page of the group survives as a BMP beside where the PDF would be,
+  // byte for byte, the bad one too; none is left in the private folder.
+  EXPECT_EQ(outcome.files, (std::vector<std::string>{dir / "Group.bmp", dir / "Group_2.bmp"}));
+  EXPECT_EQ(ReadAll(dir / "Group.bmp"), testing::Gradient(8, 8));
+  EXPECT_EQ(ReadAll(dir / "Group_2.bmp"), truncated);
+  for (int n = 1; n <= 2; ++n) EXPECT_FALSE(LocalFileStore().Exists(PageFileName(temp / "page", n, ".bmp")));
   WritePages(temp / "page", {testing::Gradient(8, 8)});
   outcome = SaveGroup(Job(GroupFormat::kPdf, 1, dir / "Group.pdf", temp / "page"), pdf_view);
   EXPECT_FALSE(SaveErrorFlag());
@@ -171,11 +177,26 @@ TEST(TSaveScanningThread, WriteFailuresAreReportedPerPage) {
   outcome = SaveGroup(Job(GroupFormat::kBmp, 2, dir / "Missing.bmp"), view);
   EXPECT_EQ(outcome.failures.size(), 2u);
 
-  // The PDF itself cannot be written.
+  // The PDF itself cannot be written: its page is kept as a BMP instead.
   WritePages(temp / "page", {testing::Gradient(8, 8)});
   outcome = SaveGroup(Job(GroupFormat::kPdf, 1, dir / "Q.pdf", temp / "page"), view);
   EXPECT_TRUE(outcome.error);
-  EXPECT_TRUE(outcome.files.empty());
+  EXPECT_EQ(outcome.files, std::vector<std::string>{dir / "Q.bmp"});
+  EXPECT_EQ(ReadAll(dir / "Q.bmp"), testing::Gradient(8, 8));
+}
+
+TEST(TSaveScanningThread, KeptPdfPagesNeverOverwriteTheUsersFiles) {
+  TempFolder dir, temp;
+  std::filesystem::create_directories(std::filesystem::path(dir / "R.pdf") / "x");  // no PDF can be written
+  ASSERT_TRUE(LocalFileStore().WriteAll(dir / "R_2.bmp", std::vector<uint8_t>{'u', 's', 'e', 'r'}));
+  WritePages(temp / "page", {testing::Gradient(8, 8), testing::Gradient(9, 9)});
+  RecordingView view;
+  auto outcome = SaveGroup(Job(GroupFormat::kPdf, 2, dir / "R.pdf", temp / "page"), view);
+  EXPECT_TRUE(outcome.error);
+  EXPECT_EQ(outcome.files, (std::vector<std::string>{dir / "R.bmp", dir / "R_2-2.bmp"}));
+  EXPECT_EQ(Text(ReadAll(dir / "R_2.bmp")), "user");
+  EXPECT_EQ(ReadAll(dir / "R_2-2.bmp"), testing::Gradient(9, 9));
+  EXPECT_EQ(outcome.failures.size(), 1u);  // the PDF alone
 }
 
 // The window's steps on a thread of their own; the first one throws.

@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "busdriver/labchannel/frame.h"
-#include "busdriver/labchannel/stream_socket.h"
 #include "busdriver/records.h"
 #include "platform/trace.h"
 
@@ -16,9 +15,28 @@ namespace {
 
 using bus::IoResult;
 
+// Keeps the socket library started while a channel or a handle lives.
+class NetworkUse {
+ public:
+  explicit NetworkUse(std::shared_ptr<net::NetworkPort> network)
+      : network_(std::move(network)), started_(network_->StartLibrary()) {}
+  ~NetworkUse() {
+    if (started_) network_->StopLibrary();
+  }
+  NetworkUse(const NetworkUse&) = delete;
+  NetworkUse& operator=(const NetworkUse&) = delete;
+  net::NetworkPort& network() { return *network_; }
+  bool started() const { return started_; }
+
+ private:
+  std::shared_ptr<net::NetworkPort> network_;
+  bool started_;
+};
+
 class LabHandle final : public bus::DriverHandle {
  public:
-  explicit LabHandle(std::unique_ptr<StreamSocket> sock) : sock_(std::move(sock)) {
+  LabHandle(std::shared_ptr<NetworkUse> use, std::unique_ptr<net::TcpStream> sock)
+      : use_(std::move(use)), sock_(std::move(sock)) {
     receiver_ = std::thread([this] { Receive(); });
   }
   ~LabHandle() override {
@@ -95,7 +113,7 @@ class LabHandle final : public bus::DriverHandle {
     bool sent;
     {
       std::lock_guard send_lock(send_mutex_);
-      sent = sock_->SendAll(EncodeFrame(f));
+      sent = sock_->Send(EncodeFrame(f)).ok();
     }
     lock.lock();
     if (sent)
@@ -125,9 +143,9 @@ class LabHandle final : public bus::DriverHandle {
     FrameDecoder decoder;
     uint8_t chunk[8192];
     for (;;) {
-      long n = sock_->Receive(chunk);
-      if (n <= 0) break;
-      decoder.Feed(std::span<const uint8_t>(chunk, size_t(n)));
+      auto got = sock_->Receive(chunk);
+      if (!got.ok() || got.value == 0) break;
+      decoder.Feed(std::span<const uint8_t>(chunk, got.value));
       while (auto f = decoder.Next()) {
         if (f->type != FrameType::kReply) continue;
         std::lock_guard lock(mutex_);
@@ -148,7 +166,8 @@ class LabHandle final : public bus::DriverHandle {
     cv_.notify_all();
   }
 
-  std::unique_ptr<StreamSocket> sock_;
+  std::shared_ptr<NetworkUse> use_;  // outlives sock_
+  std::unique_ptr<net::TcpStream> sock_;
   std::mutex send_mutex_;
   std::mutex mutex_;
   std::condition_variable cv_;
@@ -161,7 +180,8 @@ class LabHandle final : public bus::DriverHandle {
 
 class LabChannel final : public bus::DriverChannel {
  public:
-  explicit LabChannel(Endpoint e) : endpoint_(std::move(e)) {}
+  LabChannel(net::Endpoint e, std::shared_ptr<net::NetworkPort> network)
+      : endpoint_(e), use_(std::make_shared<NetworkUse>(std::move(network))) {}
 
   std::shared_ptr<bus::DriverHandle> OpenMasterBus() override {
     uint32_t err = 0;
@@ -180,40 +200,51 @@ class LabChannel final : public bus::DriverChannel {
 
  private:
   std::shared_ptr<bus::DriverHandle> Open(uint32_t op, const std::string& path, uint32_t* err) {
-    std::string why;
-    auto sock = ConnectStream(endpoint_.ip, endpoint_.port, &why);
-    if (!sock) {
-      TraceLine("lab channel: " + why);
-      *err = bus::kErrorFileNotFound;
+    *err = bus::kErrorFileNotFound;
+    if (!use_->started()) {
+      TraceLine("lab channel: the socket library did not start");
       return nullptr;
     }
-    auto h = std::make_shared<LabHandle>(std::move(sock));
+    auto sock = use_->network().ConnectTcp(endpoint_, kConnectTimeout);
+    if (!sock.ok()) {
+      TraceLine("lab channel: connect " + endpoint_.address.ToString() + ":" +
+                std::to_string(endpoint_.port) + ": " + sock.error.name);
+      return nullptr;
+    }
+    // Requests are small and answered at once: never hold one back.
+    sock.value->SetNoDelay(true);
+    auto h = std::make_shared<LabHandle>(use_, std::move(sock.value));
     if (!h->Open(op, path, err)) return nullptr;
     return h;
   }
 
-  Endpoint endpoint_;
+  static constexpr net::Millis kConnectTimeout{5000};
+  net::Endpoint endpoint_;
+  std::shared_ptr<NetworkUse> use_;
 };
 
 }  // namespace
 
-std::optional<Endpoint> ParseEndpoint(const std::string& text) {
+std::optional<net::Endpoint> ParseEndpoint(const std::string& text) {
   size_t colon = text.rfind(':');
   if (colon == std::string::npos) return std::nullopt;
   std::string host = text.substr(0, colon), port = text.substr(colon + 1);
   if (host == "localhost") host = "127.0.0.1";
-  if (!bus::ParseIpv4(host) || port.empty() || port.size() > 5) return std::nullopt;
+  auto address = net::Ipv4::Parse(host);
+  if (!address || port.empty() || port.size() > 5) return std::nullopt;
   unsigned long p = 0;
   for (char c : port) {
     if (c < '0' || c > '9') return std::nullopt;
     p = p * 10 + unsigned(c - '0');
   }
   if (p == 0 || p > 65535) return std::nullopt;
-  return Endpoint{host, uint16_t(p)};
+  return net::Endpoint{*address, uint16_t(p)};
 }
 
-std::unique_ptr<bus::DriverChannel> MakeLabDriverChannel(const Endpoint& endpoint) {
-  return std::make_unique<LabChannel>(endpoint);
+std::unique_ptr<bus::DriverChannel> MakeLabDriverChannel(const net::Endpoint& endpoint,
+                                                         std::shared_ptr<net::NetworkPort> network) {
+  if (!network) network = net::MakeSystemNetwork();
+  return std::make_unique<LabChannel>(endpoint, std::move(network));
 }
 
 }  // namespace vx::lab

@@ -4,22 +4,22 @@
 // (an event, Abort), when the handle is closed, or on InterruptReads.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "busdriver/driver_channel.h"
+#include "platform/net/network.h"
 
 namespace vx::lab {
 
-struct Endpoint {
-  std::string ip;
-  uint16_t port = 0;
-};
-// "host:port" with a dotted IPv4 host; nullopt otherwise.
-std::optional<Endpoint> ParseEndpoint(const std::string& text);
+// "host:port" with a dotted IPv4 host (or "localhost"); nullopt otherwise.
+std::optional<net::Endpoint> ParseEndpoint(const std::string& text);
 
-std::unique_ptr<bus::DriverChannel> MakeLabDriverChannel(const Endpoint& endpoint);
+// The channel over `network`'s TCP streams (the system network when none is
+// given). The network's socket library stays started while the channel or
+// one of its handles lives.
+std::unique_ptr<bus::DriverChannel> MakeLabDriverChannel(const net::Endpoint& endpoint,
+                                                         std::shared_ptr<net::NetworkPort> network = nullptr);
 
 }  // namespace vx::lab

@@ -6,12 +6,13 @@
 // windows.h first
 #include <setupapi.h>
 
-#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <vector>
 
+#include "busdriver/call_gate.h"
 #include "busdriver/kernel_channel.h"
+#include "busdriver/win32/kernel_handle.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
 
@@ -33,18 +34,17 @@ class KernelHandle final : public DriverHandle {
       : h_(h),
         overlapped_(overlapped),
         read_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        io_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        interrupt_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+        interrupt_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        gate_([this] { return CloseHandle(h_) != FALSE; }) {}
   ~KernelHandle() override {
-    Close();
+    Close();  // nothing is in flight any more: the handle is closed here
     CloseHandle(read_event_);
-    CloseHandle(io_event_);
     CloseHandle(interrupt_);
   }
 
   IoResult Ioctl(uint32_t code, std::span<uint8_t> buffer, size_t in_size) override {
     IoResult r;
-    if (!Enter()) {
+    if (!gate_.Enter()) {
       r.last_error = kErrorInvalidHandle;
       return r;
     }
@@ -55,32 +55,40 @@ class KernelHandle final : public DriverHandle {
                            nullptr);
     } else {
       // The master bus was opened for overlapped reads: an IOCTL on it must
-      // carry an OVERLAPPED; it is still waited for before returning.
-      std::lock_guard lock(io_mutex_);
+      // carry an OVERLAPPED; it is still waited for before returning. Each
+      // call has its own event, so calls are not serialised: an Abort never
+      // waits behind another call.
       OVERLAPPED ov{};
-      ov.hEvent = io_event_;
-      ResetEvent(io_event_);
+      ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      if (!ov.hEvent) {
+        r.last_error = GetLastError();
+        gate_.Leave();
+        return r;
+      }
       ok = DeviceIoControl(h_, code, buffer.data(), DWORD(in_size), buffer.data(), DWORD(buffer.size()), &n,
                            &ov);
       if (!ok && GetLastError() == ERROR_IO_PENDING) ok = GetOverlappedResult(h_, &ov, &n, TRUE);
+      DWORD err = ok ? 0 : GetLastError();
+      CloseHandle(ov.hEvent);
+      SetLastError(err);
     }
     r.ok = ok != FALSE;
     r.last_error = ok ? 0 : GetLastError();
     r.bytes = n;
-    Leave();
+    gate_.Leave();
     return r;
   }
 
   IoResult Read(std::span<uint8_t> buffer) override {
     IoResult r;
-    if (!Enter()) {
+    if (!gate_.Enter()) {
       r.last_error = kErrorInvalidHandle;
       return r;
     }
     std::lock_guard lock(read_mutex_);  // one OVERLAPPED, one read at a time
     if (WaitForSingleObject(interrupt_, 0) == WAIT_OBJECT_0) {
       r.last_error = kErrorOperationAborted;
-      Leave();
+      gate_.Leave();
       return r;
     }
     OVERLAPPED ov{};
@@ -104,43 +112,29 @@ class KernelHandle final : public DriverHandle {
     r.ok = ok != FALSE;
     r.bytes = n;
     r.last_error = err;
-    Leave();
+    gate_.Leave();
     return r;
   }
 
   void InterruptReads() override { SetEvent(interrupt_); }
 
+  // Never waits behind a call: the calls in flight are cancelled, and the
+  // handle itself is closed by the last of them to return.
   bool Close() override {
-    std::unique_lock lock(mutex_);
-    if (closed_) return false;
-    closed_ = true;
-    SetEvent(interrupt_);
-    cv_.wait(lock, [&] { return in_flight_ == 0; });
-    return CloseHandle(h_) != FALSE;
+    return gate_.Close([this] {
+      SetEvent(interrupt_);
+      CancelIoEx(h_, nullptr);
+    });
   }
 
   uint32_t TraceId() const override { return uint32_t(reinterpret_cast<uintptr_t>(h_)); }
 
  private:
-  bool Enter() {
-    std::lock_guard lock(mutex_);
-    if (closed_) return false;
-    ++in_flight_;
-    return true;
-  }
-  void Leave() {
-    std::lock_guard lock(mutex_);
-    --in_flight_;
-    cv_.notify_all();
-  }
-
   HANDLE h_;
   bool overlapped_;
-  HANDLE read_event_, io_event_, interrupt_;
-  std::mutex mutex_, read_mutex_, io_mutex_;
-  std::condition_variable cv_;
-  int in_flight_ = 0;
-  bool closed_ = false;
+  HANDLE read_event_, interrupt_;
+  std::mutex read_mutex_;
+  CallGate gate_;
 };
 
 class KernelChannel final : public DriverChannel {
@@ -206,5 +200,9 @@ class KernelChannel final : public DriverChannel {
 }  // namespace
 
 std::unique_ptr<DriverChannel> MakeKernelChannel() { return std::make_unique<KernelChannel>(); }
+
+std::shared_ptr<DriverHandle> WrapKernelHandle(void* handle, bool overlapped) {
+  return std::make_shared<KernelHandle>(static_cast<HANDLE>(handle), overlapped);
+}
 
 }  // namespace vx::bus

@@ -92,13 +92,16 @@ class ScriptedStream final : public net::TcpStream {
       : n_(n), server_(server), script_(std::move(script)) {}
   uint64_t Handle() const override { return 7; }
   net::NetError SetReceiveTimeout(net::Millis) override { return {}; }
+  net::NetError SetNoDelay(bool) override { return {}; }
   net::NetError Send(std::span<const uint8_t> bytes) override {
     std::lock_guard lock(n_.mutex);
+    if (shut_) return Err(32, "EPIPE");
     n_.tcp_requests[server_].emplace_back(bytes.begin(), bytes.end());
     return {};
   }
   net::NetResult<size_t> Receive(std::span<uint8_t> buffer) override {
     net::NetResult<size_t> r;
+    if (shut_) return r;  // 0: the connection has ended
     if (next_ < script_.replies.size()) {
       const auto& reply = script_.replies[next_++];
       if (reply.empty()) {
@@ -113,6 +116,7 @@ class ScriptedStream final : public net::TcpStream {
     if (!script_.close_after) r.error = Err(110, "ETIMEDOUT", true);
     return r;
   }
+  void Shutdown() override { shut_ = true; }
   std::optional<net::Endpoint> PeerEndpoint() const override { return net::Endpoint{server_, 7305}; }
 
  private:
@@ -120,6 +124,7 @@ class ScriptedStream final : public net::TcpStream {
   net::Ipv4 server_;
   TcpServerScript script_;
   size_t next_ = 0;
+  std::atomic<bool> shut_{false};
 };
 
 // One end of a connected pair (a listener of the program under test).
@@ -133,14 +138,17 @@ class PipeStream final : public net::TcpStream {
   }
   uint64_t Handle() const override { return 8; }
   net::NetError SetReceiveTimeout(net::Millis) override { return {}; }
+  net::NetError SetNoDelay(bool) override { return {}; }
   net::NetError Send(std::span<const uint8_t> bytes) override {
     std::lock_guard lock(n_.mutex);
+    if (shut_) return Err(32, "EPIPE");
     out_->chunks.emplace_back(bytes.begin(), bytes.end());
     return {};
   }
   net::NetResult<size_t> Receive(std::span<uint8_t> buffer) override {
     net::NetResult<size_t> r;
     std::lock_guard lock(n_.mutex);
+    if (shut_) return r;  // 0: the connection has ended
     if (in_->chunks.empty()) {
       if (!in_->closed) r.error = Err(110, "ETIMEDOUT", true);
       return r;
@@ -152,6 +160,12 @@ class PipeStream final : public net::TcpStream {
     r.value = n;
     return r;
   }
+  void Shutdown() override {
+    std::lock_guard lock(n_.mutex);
+    shut_ = true;
+    out_->closed = true;  // the peer reads the end
+    n_.changed.notify_all();
+  }
   std::optional<net::Endpoint> PeerEndpoint() const override {
     return net::Endpoint{net::Ipv4::Loopback(), 1};
   }
@@ -159,6 +173,7 @@ class PipeStream final : public net::TcpStream {
  private:
   FakeNetwork& n_;
   std::shared_ptr<FakeNetwork::Pipe> in_, out_;
+  bool shut_ = false;  // guarded by n_.mutex
 };
 
 class FakeListener final : public net::TcpListener {

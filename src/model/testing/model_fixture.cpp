@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/net/network.h"
+
 namespace vx::model::testing {
 
 // ---- FakeTreeView ------------------------------------------------------------
@@ -141,7 +143,7 @@ int FakeInfoQueries::StartsFor(const std::string& ip) const {
 // ---- helpers -----------------------------------------------------------------------
 
 bus::BusEntry Bus(const std::string& name, const std::string& ip, int location) {
-  return {*bus::ParseIpv4(ip), location, name};
+  return {net::Ipv4::Parse(ip)->NetworkOrder(), location, name};
 }
 
 bus::DeviceEntry Device(int no, const std::string& usb_class, const std::string& manufacturer,
@@ -174,9 +176,10 @@ ModelFixture::ModelFixture(bool japanese, ModelTimings timings, ServerTreeView* 
   options.japanese = japanese;
   options.closing = [this] { return closing; };
   options.timings = timings;
-  list = std::make_unique<ServerList>(ServerListPorts{tree, driver, driver.master, clock, main_thread, table_lock,
-                                                      info, autoconnect, flags, IdentityTextCodec()},
-                                      options);
+  list =
+      std::make_unique<ServerList>(ServerListPorts{tree, driver, driver.master, clock, main_thread,
+                                                   table_lock, info, autoconnect, flags, IdentityTextCodec()},
+                                   options);
   presenter = std::make_unique<TreePresenter>(*list, commands, host);
   view.on_expand = [this](NodeId id) { presenter->OnExpanding(id); };
   main_thread.on_pump = [this] {

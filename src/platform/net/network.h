@@ -96,15 +96,24 @@ class UdpSocket {
   virtual NetResult<Datagram> ReceiveFrom(std::span<uint8_t> buffer) = 0;
 };
 
+// A connected TCP stream. One thread may send while another receives, and
+// Shutdown may come from any thread.
 class TcpStream {
  public:
   virtual ~TcpStream() = default;  // closes the connection
   virtual uint64_t Handle() const = 0;
   virtual NetError SetReceiveTimeout(Millis timeout) = 0;
+  // TCP_NODELAY: small requests leave at once instead of waiting for the
+  // acknowledgement of the previous one.
+  virtual NetError SetNoDelay(bool on) = 0;
   // Sends all bytes (or fails).
   virtual NetError Send(std::span<const uint8_t> bytes) = 0;
   // Receives up to buffer.size() bytes; 0 means the peer closed.
   virtual NetResult<size_t> Receive(std::span<uint8_t> buffer) = 0;
+  // Ends both directions without closing the socket: a Receive blocked in
+  // another thread returns (0 or an error), later sends fail, and the peer
+  // sees the connection end. Calling it again does nothing more.
+  virtual void Shutdown() = 0;
   virtual std::optional<Endpoint> PeerEndpoint() const = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <future>
 
 namespace vx::net {
 namespace {
@@ -113,6 +114,35 @@ TEST_F(NetworkTest, TcpStreamCarriesBytesAndReportsTheClose) {
   auto none = listener.value->Accept(20ms);
   EXPECT_FALSE(none.ok());
   EXPECT_TRUE(none.error.timed_out);
+}
+
+TEST_F(NetworkTest, ShutdownReleasesAReceiveBlockedInAnotherThreadAndTheServerSeesTheEnd) {
+  auto listener = net_->ListenTcp({Ipv4::Loopback(), 0}, 5, true);
+  ASSERT_TRUE(listener.ok()) << listener.error.name;
+  auto client = net_->ConnectTcp(*listener.value->LocalEndpoint(), 2000ms);
+  ASSERT_TRUE(client.ok()) << client.error.name;
+  auto server = listener.value->Accept(2000ms);
+  ASSERT_TRUE(server.ok()) << server.error.name;
+  EXPECT_TRUE(client.value->SetNoDelay(true).ok());
+
+  // No receive time-out: only Shutdown can end this receive.
+  TcpStream* stream = client.value.get();
+  auto blocked = std::async(std::launch::async, [stream] {
+    std::array<uint8_t, 16> buffer{};
+    return stream->Receive(buffer);
+  });
+  EXPECT_EQ(blocked.wait_for(50ms), std::future_status::timeout) << "the receive should still wait";
+  stream->Shutdown();
+  ASSERT_EQ(blocked.wait_for(5s), std::future_status::ready) << "Shutdown did not release the receive";
+  auto released = blocked.get();
+  EXPECT_TRUE(!released.ok() || released.value == 0u);
+  stream->Shutdown();  // a second call is harmless
+
+  std::array<uint8_t, 16> buffer{};
+  ASSERT_TRUE(server.value->SetReceiveTimeout(2000ms).ok());
+  auto end = server.value->Receive(buffer);
+  EXPECT_TRUE(end.ok() && end.value == 0u) << "the peer sees the connection end: " << end.error.name;
+  EXPECT_FALSE(client.value->Send(buffer).ok()) << "sending after Shutdown fails";
 }
 
 TEST_F(NetworkTest, ConnectToAClosedPortFailsWithoutWaitingForTheTimeOut) {

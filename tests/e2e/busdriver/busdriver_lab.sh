@@ -15,34 +15,10 @@ uds=$bin/lab/uds/vx-uds
 [ -x "$uds" ] || { echo "busdriver_lab: vx-uds not built ($uds): skipped"; exit 77; }
 
 work=$(mktemp -d /tmp/vx-busdriver-lab.XXXXXX)
-pids=()
-was_up=0
-ip netns list 2>/dev/null | grep -qw vxpc1 && was_up=1
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  [ "$was_up" = 1 ] || "$lab" down >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-rc=0
-"$lab" up >"$work/lab.log" 2>&1 || rc=$?
-if [ "$rc" = 77 ]; then echo "busdriver_lab: the lab cannot be made here: skipped"; exit 77; fi
-[ "$rc" = 0 ] || { cat "$work/lab.log"; exit 1; }
-
-fail() { echo "busdriver_lab: FAIL: $*" >&2; for f in "$work"/*.log; do echo "--- $f"; tail -20 "$f"; done >&2; exit 1; }
-pass() { echo "busdriver_lab: ok: $*"; }
-
-# Waits (up to $2 seconds) until file $1 contains text $3.
-wait_for() {
-  local file=$1 seconds=$2 text=$3 i
-  for ((i = 0; i < seconds * 10; i++)); do
-    grep -qF -- "$text" "$file" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
+test_name=busdriver_lab
+# shellcheck source=lab_steps.sh
+. "$here/lab_steps.sh"
+lab_up
 
 cat >"$work/servers.json" <<'EOF'
 {"interface": "eth0", "announce_interval": 2, "servers": [

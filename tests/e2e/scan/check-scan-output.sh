@@ -103,6 +103,9 @@ set -e
   [ "$(grep -c '^vessix-cli save-pages: page' bad.err)" -eq 3 ] && ok "bad pages rejected one by one" ||
   fail "bad pages: rc=$rc out=$(cat bad.out) err=$(cat bad.err)"
 [ $rc_pdf -eq 1 ] && [ ! -e bad/Group.pdf ] && ok "no PDF with a bad page" || fail "pdf with bad page rc=$rc_pdf"
+# ... but its pages are kept as BMP files where the PDF would have been.
+cmp -s p8.bmp bad/Group.bmp && cmp -s truncated.bmp bad/Group_2.bmp && ok "pages of the unwritten PDF kept" ||
+  fail "pages of the unwritten PDF lost"
 [ $rc_usage -eq 2 ] && ok "usage error" || fail "usage rc=$rc_usage"
 
 # A long batch keeps every page.

@@ -9,6 +9,7 @@
 #include <net/if.h>
 #include <net/if_arp.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <string.h>
 #include <sys/socket.h>
@@ -164,6 +165,7 @@ class PosixTcp final : public TcpStream {
   ~PosixTcp() override { close(fd_); }
   uint64_t Handle() const override { return static_cast<uint64_t>(fd_); }
   NetError SetReceiveTimeout(Millis timeout) override { return SetTimeout(fd_, timeout); }
+  NetError SetNoDelay(bool on) override { return SetIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, on ? 1 : 0); }
   NetError Send(std::span<const uint8_t> bytes) override {
     size_t sent = 0;
     while (sent < bytes.size()) {
@@ -187,6 +189,7 @@ class PosixTcp final : public TcpStream {
       r.value = static_cast<size_t>(n);
     return r;
   }
+  void Shutdown() override { shutdown(fd_, SHUT_RDWR); }
   std::optional<Endpoint> PeerEndpoint() const override {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;

@@ -10,6 +10,7 @@
 #include <windows.h>
 // clang-format on
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -197,12 +198,28 @@ class WinUdp final : public UdpSocket {
   const std::string* refusal_;
 };
 
+// Receives are overlapped and wait on the receive together with a shutdown
+// event: shutdown() alone does not release a blocked recv everywhere (Wine),
+// and the receive time-out is kept here because SO_RCVTIMEO does not apply
+// to overlapped receives.
 class WinTcp final : public TcpStream {
  public:
-  explicit WinTcp(SOCKET s) : s_(s) {}
-  ~WinTcp() override { closesocket(s_); }
+  explicit WinTcp(SOCKET s) : s_(s), shutdown_event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~WinTcp() override {
+    closesocket(s_);
+    if (shutdown_event_) CloseHandle(shutdown_event_);
+  }
   uint64_t Handle() const override { return static_cast<uint64_t>(s_); }
-  NetError SetReceiveTimeout(Millis timeout) override { return SetTimeout(s_, timeout); }
+  NetError SetReceiveTimeout(Millis timeout) override {
+    receive_timeout_ms_ = static_cast<DWORD>(timeout.count());
+    return SetTimeout(s_, timeout);
+  }
+  NetError SetNoDelay(bool on) override {
+    BOOL value = on ? TRUE : FALSE;
+    if (setsockopt(s_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&value), sizeof value) != 0)
+      return LastError();
+    return {};
+  }
   NetError Send(std::span<const uint8_t> bytes) override {
     size_t sent = 0;
     while (sent < bytes.size()) {
@@ -215,12 +232,42 @@ class WinTcp final : public TcpStream {
   }
   NetResult<size_t> Receive(std::span<uint8_t> buffer) override {
     NetResult<size_t> r;
-    int n = recv(s_, reinterpret_cast<char*>(buffer.data()), static_cast<int>(buffer.size()), 0);
-    if (n == SOCKET_ERROR)
+    if (shut_) return r;  // 0: the connection has ended
+    WSABUF wsabuf{static_cast<ULONG>(buffer.size()), reinterpret_cast<char*>(buffer.data())};
+    WSAOVERLAPPED ov{};
+    ov.hEvent = WSACreateEvent();
+    if (ov.hEvent == WSA_INVALID_EVENT) {
       r.error = LastError();
-    else
-      r.value = static_cast<size_t>(n);
+      return r;
+    }
+    DWORD n = 0, flags = 0;
+    if (WSARecv(s_, &wsabuf, 1, &n, &flags, &ov, nullptr) == SOCKET_ERROR) {
+      int err = WSAGetLastError();
+      if (err != WSA_IO_PENDING) {
+        r.error = ErrorFrom(err);
+        WSACloseEvent(ov.hEvent);
+        return r;
+      }
+    }
+    // Completed at once or pending: wait for it, for Shutdown or for the
+    // time-out; never leave the buffer and the OVERLAPPED to a pending call.
+    HANDLE both[2] = {ov.hEvent, shutdown_event_};
+    DWORD wait = WaitForMultipleObjects(2, both, FALSE, receive_timeout_ms_ ? receive_timeout_ms_ : INFINITE);
+    if (wait != WAIT_OBJECT_0) CancelIoEx(reinterpret_cast<HANDLE>(s_), &ov);
+    if (WSAGetOverlappedResult(s_, &ov, &n, TRUE, &flags)) {
+      r.value = n;  // it completed, perhaps just before the cancel
+    } else if (wait == WAIT_TIMEOUT) {
+      r.error = ErrorFrom(WSAETIMEDOUT);
+    } else if (wait != WAIT_OBJECT_0 + 1) {
+      r.error = LastError();
+    }  // else Shutdown: 0, the connection has ended
+    WSACloseEvent(ov.hEvent);
     return r;
+  }
+  void Shutdown() override {
+    shut_ = true;
+    SetEvent(shutdown_event_);
+    shutdown(s_, SD_BOTH);
   }
   std::optional<Endpoint> PeerEndpoint() const override {
     sockaddr_in sa{};
@@ -231,6 +278,9 @@ class WinTcp final : public TcpStream {
 
  private:
   SOCKET s_;
+  HANDLE shutdown_event_;
+  std::atomic<bool> shut_{false};
+  DWORD receive_timeout_ms_ = 0;
 };
 
 class WinListener final : public TcpListener {

@@ -1,4 +1,4 @@
-#include "busdriver/labchannel/posix/lab_sockets.h"
+#include "common/lab_sockets.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,0 +1,11 @@
+#include "platform/local_time.h"
+
+namespace vx {
+
+std::tm ToLocalTime(std::time_t t) {
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return tm;
+}
+
+}  // namespace vx
