@@ -25,3 +25,9 @@
 
 // TWaitCloseFm (1100-1119)
 #define IDC_WAITCLOSE_TEXT 1100
+
+// TAboutBox (1120-1139)
+#define IDC_ABOUT_PICTURE 1120
+#define IDC_ABOUT_VERSION 1121
+#define IDC_ABOUT_DRIVER 1122  // hidden
+#define IDC_ABOUT_CONTACT 1123  // hidden

@@ -58,6 +58,32 @@ enum class TextId : uint16_t {
   // --- The waiting window of the close sequence ---
   WaitCloseFm_Caption,
   WaitCloseFm_Text,
+  // --- The server tree: node suffixes, owner labels, drawn labels ---
+  Tree_OnlineSuffix,
+  Tree_OfflineSuffix,
+  Tree_ReaddressSuffix,
+  Tree_OtherSubnetSuffix,
+  Tree_ManualOwnerLabel,
+  Tree_AutomaticOwnerLabel,
+  Tree_AutoPrinterLabel,
+  Tree_AutoFaxLabel,
+  // --- The server tree: hint lines (each with the value after it) ---
+  Hint_Readdress,
+  Hint_ServerName,
+  Hint_ServerIp,
+  Hint_Model,
+  Hint_Mac,
+  Hint_DeviceClass,
+  Hint_Manufacturer,
+  Hint_Product,
+  Hint_Owner,
+  Hint_AutoPrinter,
+  Hint_AutoFax,
+  // --- The main window's caption while the first refresh waits ---
+  MainFm_Searching,
+  // --- The About box ---
+  AboutBox_Caption,
+  AboutBox_Version,
   // --- Messages of the application core ---
   Msg_InstallFailed,
   Msg_Reboot,

@@ -53,6 +53,13 @@ constexpr TextEntry kEntries[] = {
     {WaitCloseFm_Caption, "Vessix - Closing"},
     {WaitCloseFm_Text, "Please wait until the program terminates correctly !"},
 
+    {Tree_OnlineSuffix, " [Online]"},
+    {Tree_OfflineSuffix, " [Offline]"},
+    // The other tree labels, the hints and the searching caption exist only
+    // in Japanese: in other languages nothing is shown.
+    {AboutBox_Caption, "About "},  // followed by the title
+    {AboutBox_Version, "Software Version : "},
+
     {Msg_Reboot, "Please reboot your computer.\n\n"},
     // Asked in every language with this (Japanese) text.
     {Msg_HeldDevices, "接続中のデバイスがあります。終了すると切断されますが、よろしいですか？"},

@@ -33,6 +33,29 @@ constexpr TextEntry kEntries[] = {
     {OpenCC, "Vessixを開く"},
     {Exit1, "終了"},
 
+    {Tree_ReaddressSuffix, " [サーバをダブルクリックして、IPアドレスを変更してください。]"},
+    {Tree_OtherSubnetSuffix, " [お使いのパソコンとは異なるサブネットのIPアドレスです。]"},
+    {Tree_ManualOwnerLabel, "手動接続："},
+    {Tree_AutomaticOwnerLabel, "自動接続："},
+    {Tree_AutoPrinterLabel, " ［自動接続プリンタ］  "},
+    {Tree_AutoFaxLabel, " [ Auto-Connected Fax ]  "},
+    {Hint_Readdress,
+     " サーバをダブルクリックして、IPアドレスを変更\n してください。Vessixを使用するには、\n "
+     "お使いのパソコンとサーバを同じサブネットの\n IPアドレスに設定する必要があります。\n\n"},
+    {Hint_ServerName, " サーバ名： "},
+    {Hint_ServerIp, " サーバのIPアドレス："},
+    {Hint_Model, " 型番： "},
+    {Hint_Mac, " MACアドレス："},
+    {Hint_DeviceClass, " USBデバイスの種類："},
+    {Hint_Manufacturer, " メーカー名："},
+    {Hint_Product, " 製品名："},
+    {Hint_Owner, " 使用者："},
+    {Hint_AutoPrinter, " 自動接続プリンタ："},
+    {Hint_AutoFax, " Auto-Connected Fax : "},
+    {MainFm_Searching, " - 検索... "},
+    {AboutBox_Caption, "Vessixについて"},  // the whole caption
+    {AboutBox_Version, "ソフトウェアバージョン : "},
+
     {WaitCloseFm_Caption, "Vessixの終了"},
     {WaitCloseFm_Text, "Vessixが正常に終了するまでお待ちください。"},
 

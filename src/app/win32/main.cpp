@@ -18,6 +18,9 @@
 #include "app/win32/single_instance_win32.h"
 #include "app/win32/wait_close_form.h"
 #include "discovery/network_status.h"
+#include "model/about_box.h"
+#include "model/win32/about_box_win32.h"
+#include "model/win32/tree_facet.h"
 #include "platform/clock.h"
 #include "platform/registry/win32/registry_win32.h"
 #include "platform/text_codec.h"
@@ -110,9 +113,50 @@ int Run() {
   }
   form.AttachMenus();
 
+  // The server tree, its model and the driver's events.
+  MainForm* main_form = &form;
+  model::win32::TreeFacet tree(model::win32::TreeFacetArgs{
+      .tree = form.tree(),
+      .tree_parent = &form.main_panel(),
+      .tree_id = kIdTree,
+      .main_panel = form.main_panel().hwnd(),
+      .blank_panel = form.blank_panel(),
+      .main_thread = &main_thread,
+      .discovery = &services.Discovery(),
+      .channel = services.BusDriver().Channel(),
+      .master = services.BusDriver().MasterBus(),
+      .version_info = &services.BusDriver().VersionInfo(),
+      .japanese = japanese,
+      .title = title,
+      .closing = [&presenter] { return presenter.closing(); },
+      .focus_main_panel = [main_form] { SetFocus(main_form->main_panel().hwnd()); },
+      .double_click_time = [main_form] { return main_form->DoubleClickTimeMs(); },
+      .start_click_timer =
+          [main_form](int ms) {
+            main_form->SetTimerInterval(MainTimer::Timer_Click, ms);
+            main_form->SetTimerEnabled(MainTimer::Timer_Click, true);
+          },
+      .stop_click_timer = [main_form] { main_form->SetTimerEnabled(MainTimer::Timer_Click, false); },
+      .click_timer_running = [main_form] { return main_form->IsTimerEnabled(MainTimer::Timer_Click); },
+      .set_caption = [main_form](const std::string& text) { main_form->SetCaption(text); },
+      .stop_mbus_update_timer =
+          [main_form] { main_form->SetTimerEnabled(MainTimer::Timer_MBusUpdate, false); },
+      .set_find_server_enabled =
+          [main_form](bool on) { main_form->SetToolButtonEnabled(ToolButton::SBtn_FindServer, on); },
+      .open_popup = [main_form](model::TreePopup popup) { main_form->ShowTreePopup(popup); },
+      .commands = nullptr});
+  services.SetTree(&tree);
+  struct Unhook {
+    ProgramServices& services;
+    ~Unhook() { services.SetTree(nullptr); }
+  } unhook{services};
+  form.SetBusUpdateHandler([&tree] { tree.Timer_MBusUpdateTimer(); });
+  form.SetClickTimerHandler([&tree] { tree.Timer_ClickTimer(); });
+
   // A window with behaviour has a class of its own; the others are shells
   // until their subsystems give them one.
   std::vector<std::unique_ptr<winui::Dialog>> windows;
+  model::win32::AboutBox* about = nullptr;
   for (size_t k = 1; k < kWindowCreationOrder.size(); ++k) {
     std::unique_ptr<winui::Dialog> dialog;
     WaitCloseForm* wait_window = nullptr;
@@ -120,6 +164,10 @@ int Run() {
       auto wait = std::make_unique<WaitCloseForm>();
       wait_window = wait.get();
       dialog = std::move(wait);
+    } else if (kWindowCreationOrder[k] == "TAboutBox") {
+      auto box = std::make_unique<model::win32::AboutBox>();
+      about = box.get();
+      dialog = std::move(box);
     } else {
       dialog = std::make_unique<winui::Dialog>(std::string(kWindowCreationOrder[k]));
     }
@@ -130,6 +178,12 @@ int Run() {
     }
     windows.push_back(std::move(dialog));
   }
+
+  form.SetAboutHandler([about, &presenter, japanese] {
+    if (about)
+      about->ShowModal(
+          model::MakeAboutTexts(japanese, presenter.titles().app_title, presenter.product_version()));
+  });
 
   form.ShowApplicationWindow();
   form.ShowMainWindow();

@@ -166,12 +166,26 @@ void MainForm::CreateActions() {
   items_[MenuItem::Configure]->SetHandler([] { TraceLine("Configure : not available yet"); });
   items_[MenuItem::AutoConnectPrinterList1]->SetHandler(
       [] { TraceLine("AutoConnectPrinterList1 : not available yet"); });
-  items_[MenuItem::HelpAbout]->SetHandler([] { TraceLine("HelpAbout : not available yet"); });
+  items_[MenuItem::HelpAbout]->SetHandler([this] {
+    if (about_) about_();
+  });
 
   tray_menu_ = std::make_unique<winui::Menu>(winui::Menu::Kind::Popup);
   tray_menu_->Add(*items_[MenuItem::OpenCC]).Add(*items_[MenuItem::Exit1]);
   auto_connect_printer_menu_ = std::make_unique<winui::Menu>(winui::Menu::Kind::Popup);
   auto_connect_printer_menu_->Add(*actions_[MainAction::Action_AConnectPrintSet])
+      .Add(*actions_[MainAction::Action_AConnectPrintDel]);
+  // The tree's context menus: MItem_Setting, and the device commands.
+  server_popup_ = std::make_unique<winui::Menu>(winui::Menu::Kind::Popup);
+  server_popup_->Add(*actions_[MainAction::Action_Configure]);
+  device_popup_ = std::make_unique<winui::Menu>(winui::Menu::Kind::Popup);
+  device_popup_->Add(*actions_[MainAction::Action_Connect])
+      .Add(*actions_[MainAction::Action_Disconnect])
+      .Add(*actions_[MainAction::Action_Request])
+      .AddSeparator()
+      .Add(*actions_[MainAction::Action_AConnectScan])
+      .AddSeparator()
+      .Add(*actions_[MainAction::Action_AConnectPrintSet])
       .Add(*actions_[MainAction::Action_AConnectPrintDel]);
 
   for (MainTimer t : {MainTimer::Timer_MiniWindow, MainTimer::Timer_MBusUpdate,
@@ -181,9 +195,30 @@ void MainForm::CreateActions() {
   timers_[MainTimer::Timer_MBusUpdate]->SetHandler([this] {
     if (bus_update_) bus_update_();
   });
+  timers_[MainTimer::Timer_Click]->SetHandler([this] {
+    if (click_timer_) click_timer_();
+  });
 }
 
 void MainForm::SetBusUpdateHandler(std::function<void()> handler) { bus_update_ = std::move(handler); }
+void MainForm::SetClickTimerHandler(std::function<void()> handler) { click_timer_ = std::move(handler); }
+void MainForm::SetAboutHandler(std::function<void()> handler) { about_ = std::move(handler); }
+
+void MainForm::ShowTreePopup(model::TreePopup popup) {
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  if (popup == model::TreePopup::kForServer) {
+    server_popup_->Popup(hwnd(), {cursor.x, cursor.y});
+  } else if (popup == model::TreePopup::kForDevice) {
+    for (MainAction a : {MainAction::Action_Connect, MainAction::Action_Disconnect,
+                         MainAction::Action_Request, MainAction::Action_AConnectScan,
+                         MainAction::Action_AConnectPrintSet, MainAction::Action_AConnectPrintDel}) {
+      const winui::Action& action = *actions_.at(a);
+      device_popup_->SetItemVisible(action, action.Enabled());
+    }
+    device_popup_->Popup(hwnd(), {cursor.x, cursor.y});
+  }
+}
 
 bool MainForm::Create(HWND application_window) {
   app_window_ = application_window;
@@ -224,6 +259,10 @@ void MainForm::CreateControls() {
       0, L"EDIT", L"", WS_CHILD | ES_MULTILINE | ES_CENTER | ES_READONLY | ES_AUTOVSCROLL, 8, 93, 664, 200,
       main_panel_.hwnd(), reinterpret_cast<HMENU>(kIdMemo), winui::Instance(), nullptr));
   memo_.SetReadOnly(true);
+  // Panel1: a small blank panel over the tree, shown when exactly one server is listed.
+  blank_panel_ =
+      winui::Control(CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 10, 90, 8, 8, main_panel_.hwnd(),
+                                     reinterpret_cast<HMENU>(kIdBlankPanel), winui::Instance(), nullptr));
   memo_brush_ = CreateSolidBrush(RGB(255, 255, 255));
   SetMemoFontSize(9);
   status_bar_ =

@@ -17,6 +17,7 @@
 #include "app/main_presenter.h"
 #include "app/main_view.h"
 #include "app/win32/wait_close_form.h"
+#include "model/tree_presenter.h"
 #include "winui/action.h"
 #include "winui/controls.h"
 #include "winui/menu.h"
@@ -37,6 +38,7 @@ inline constexpr int kIdMemo = 121;
 inline constexpr int kIdInfoTree = 122;
 inline constexpr int kIdSplitter = 123;
 inline constexpr int kIdStatusBar = 124;
+inline constexpr int kIdBlankPanel = 125;  // Panel1
 
 // A container child window whose messages a hook may handle first (colours
 // of its children); commands of its tool bars reach their actions.
@@ -66,6 +68,15 @@ class MainForm final : public winui::Window, public MainView {
   void AttachMenus();
   // The handler of Timer_MBusUpdate (the first server-list refresh).
   void SetBusUpdateHandler(std::function<void()> handler);
+  // The handlers of Timer_Click (the tree's click) and of "About...".
+  void SetClickTimerHandler(std::function<void()> handler);
+  void SetAboutHandler(std::function<void()> handler);
+  // Opens PopupMenu_ForServer or PopupMenu_ForDevice at the cursor. The
+  // device menu shows exactly the items whose commands are enabled.
+  void ShowTreePopup(model::TreePopup popup);
+  // The panel that receives the tree's notifications, and Panel1.
+  winui::Window& main_panel() { return main_panel_; }
+  HWND blank_panel() const { return blank_panel_.hwnd(); }
   HWND application_window() const { return app_window_; }
   winui::TreeView& tree() { return tree_; }
 
@@ -191,7 +202,7 @@ class MainForm final : public winui::Window, public MainView {
   std::array<winui::ToolBar, 3> bars_{};
   winui::TreeView tree_, info_tree_;
   winui::Edit memo_;
-  winui::Control splitter_, status_bar_;
+  winui::Control splitter_, status_bar_, blank_panel_;
   int control_bar_height_ = 85;
   int memo_top_ = -1, memo_height_ = -1;
   HFONT memo_font_ = nullptr, tree_font_ = nullptr, button_font_ = nullptr;
@@ -202,8 +213,9 @@ class MainForm final : public winui::Window, public MainView {
   std::map<MenuItem, std::unique_ptr<winui::Action>> items_;
   std::map<MenuItem, std::string> submenu_captions_;
   std::unique_ptr<winui::Menu> menu_bar_, tray_menu_, auto_connect_printer_menu_;
+  std::unique_ptr<winui::Menu> server_popup_, device_popup_;  // PopupMenu_ForServer, PopupMenu_ForDevice
   std::map<MainTimer, std::unique_ptr<winui::Timer>> timers_;
-  std::function<void()> bus_update_;
+  std::function<void()> bus_update_, click_timer_, about_;
   winui::TrayIcon tray_;
 };
 

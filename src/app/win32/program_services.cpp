@@ -7,6 +7,7 @@
 
 #include "app/win32/isolated_network.h"
 #include "busdriver/operations.h"
+#include "model/win32/tree_facet.h"
 #include "discovery/adapters.h"
 #include "platform/clock.h"
 #include "platform/text_codec.h"
@@ -86,6 +87,7 @@ bool BusDriverServices::OpenMasterBus() {
 DriverVersionText BusDriverServices::DriverVersion() {
   DriverVersionText v;
   if (master_) bus::GetDriverVersion(*master_, &v.full, &v.short_text);
+  version_info_.SetDriver(v.short_text);
   return v;
 }
 
@@ -97,7 +99,8 @@ void BusDriverServices::StartEventReader() {
 
 void BusDriverServices::StopEventReader() {
   if (!reader_) return;
-  reader_->Stop(true);
+  // While a TCP bus is being built the reader is not waited for.
+  reader_->Stop(!(tree_ && tree_->BusBuilding()));
   reader_.reset();
 }
 
@@ -115,8 +118,28 @@ bool BusDriverServices::SendUdpPacket(uint32_t source_ipv4_network_order, const 
 
 bool BusDriverServices::MasterBusValid() const { return master_ != nullptr; }
 
-void BusDriverServices::GetReadInfo(std::span<const uint8_t>, int length) {
-  TraceLine("GetReadInfo : " + std::to_string(length) + " bytes (not applied yet)");
+void BusDriverServices::GetReadInfo(std::span<const uint8_t> record, int length) {
+  if (tree_)
+    tree_->ReadInfo().GetReadInfo(record, length);
+  else
+    TraceLine("GetReadInfo : " + std::to_string(length) + " bytes before the tree exists");
+}
+
+// --- DeviceServices ---
+
+bool DeviceServices::AnyDeviceHeldBy(const std::string& computer_name) {
+  return tree_ && tree_->AnyDeviceHeldBy(computer_name);
+}
+
+void DeviceServices::DeleteAllTcpBus() {
+  if (tree_) tree_->DeleteAllTcpBus();
+}
+
+void DeviceServices::ClearServerTree() {
+  if (tree_)
+    tree_->ClearTree();
+  else if (clear_tree_)
+    clear_tree_();
 }
 
 // --- DiscoveryServices ---

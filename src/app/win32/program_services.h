@@ -15,11 +15,16 @@
 
 #include "app/startup_services.h"
 #include "busdriver/driver_channel.h"
+#include "busdriver/operations.h"
 #include "busdriver/read_thread.h"
 #include "discovery/discovery_service.h"
 #include "discovery/forwarder.h"
 #include "discovery/network_status.h"
 #include "platform/net/network.h"
+
+namespace vx::model::win32 {
+class TreeFacet;
+}
 
 namespace vx::app::win32 {
 
@@ -65,11 +70,19 @@ class BusDriverServices final : public BusDriverFacet,
 
   bool SendUdpPacket(uint32_t source_ipv4_network_order, const uint8_t* bytes, uint32_t n) override;
   bool MasterBusValid() const override;
-  // The driver's events (the tree applies them in a later step).
+  // The driver's events, applied by the server tree.
   void GetReadInfo(std::span<const uint8_t> record, int length) override;
+
+  // The server tree (set once the main window's tree exists; nullptr again before it goes).
+  void SetTree(model::win32::TreeFacet* tree) { tree_ = tree; }
+  bus::DriverChannel* Channel() { return channel_.get(); }
+  std::shared_ptr<bus::DriverHandle> MasterBus() const { return master_; }
+  bus::DriverVersionInfo& VersionInfo() { return version_info_; }
 
  private:
   MainThread& main_thread_;
+  bus::DriverVersionInfo version_info_;
+  model::win32::TreeFacet* tree_ = nullptr;
   std::unique_ptr<bus::DriverChannel> channel_;
   std::shared_ptr<bus::DriverHandle> master_;
   std::unique_ptr<bus::TReadThread> reader_;
@@ -113,19 +126,20 @@ class AutoConnectServices final : public AutoConnectFacet {
   void FreeAutoConnectEntries() override {}
 };
 
-// The tree's devices and TCP buses come with the tree and device operations.
+// The tree's devices and TCP buses (the model); disconnect-all comes with the
+// device operations.
 class DeviceServices final : public DevicesFacet {
  public:
   explicit DeviceServices(std::function<void()> clear_tree) : clear_tree_(std::move(clear_tree)) {}
-  bool AnyDeviceHeldBy(const std::string&) override { return false; }
+  void SetTree(model::win32::TreeFacet* tree) { tree_ = tree; }
+  bool AnyDeviceHeldBy(const std::string& computer_name) override;
   void DisconnectAllHeldDevices() override {}
-  void DeleteAllTcpBus() override {}
-  void ClearServerTree() override {
-    if (clear_tree_) clear_tree_();
-  }
+  void DeleteAllTcpBus() override;
+  void ClearServerTree() override;
 
  private:
   std::function<void()> clear_tree_;
+  model::win32::TreeFacet* tree_ = nullptr;
 };
 
 class ProgramServices {
@@ -137,6 +151,14 @@ class ProgramServices {
   ~ProgramServices();
 
   StartupServices Facets() { return {system_, options_, auto_connect_, bus_, *discovery_, devices_}; }
+
+  // What the server tree is built from, and where it is plugged in.
+  BusDriverServices& BusDriver() { return bus_; }
+  discovery::DiscoveryService& Discovery() { return discovery_->service(); }
+  void SetTree(model::win32::TreeFacet* tree) {
+    bus_.SetTree(tree);
+    devices_.SetTree(tree);
+  }
 
  private:
   // Declared in the order they are built; the destructor stops the reader
