@@ -149,7 +149,7 @@ class BusdTest : public ::testing::Test {
   lab::SharingService service{clock};
   uint16_t port = 0;
   std::unique_ptr<Pc> pc1, pc2;
-  FakeClock no_sleep(FakeClock::OnSleep::kStandStill);
+  FakeClock no_sleep{FakeClock::OnSleep::kStandStill};
 };
 
 TEST_F(BusdTest, BusListFromForwardedRecordsWithLocations) {
