@@ -89,12 +89,15 @@ int Request(Options o) {
   if (!d->owner.empty() && d->lock_type != devices::kManualLockType)
     return Report(o, "failed",
                   "held by " + d->owner + " for its own use (not connected by hand); it cannot be asked for");
-  if (!d->owner.empty() && !bus::RequestDevice(*tcp_bus, no, 1, ""))
-    return Report(o, "failed", "the request cannot be sent");
-
+  // The event reader runs before the request goes out, so that no refusal
+  // can come before it.
   RefusalWatch watch(net::Ipv4::Parse(o.ip)->NetworkOrder(), o.device_no);
   bus::TReadThread reader(session->master, InlineMainThread(), watch);
   reader.Start();
+  if (!d->owner.empty() && !bus::RequestDevice(*tcp_bus, no, 1, "")) {
+    reader.Stop();
+    return Report(o, "failed", "the request cannot be sent");
+  }
   devices::RequestWaitPorts ports{[&] {
                                     bus::DeviceList now;
                                     if (!bus::GetDeviceList(*tcp_bus, &now))
