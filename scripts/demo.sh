@@ -108,6 +108,10 @@ tree_timeout=${VX_DEMO_TREE_TIMEOUT:-90000}
 if ! vx_wait_window TMainFm 60000; then
   echo "demo: the main window did not appear within 60 s (see $demo/vessix.log)" >&2
 elif vx_wait_tree TMainFm 1 "$tree_timeout" --id 120 >"$demo/tree.json"; then
+  # The searching caption ends with the first full refresh.
+  vx_auto window --class TMainFm --title Vessix --timeout 20000 >/dev/null ||
+    echo "demo: the caption still shows the search after 20 s" >&2
+  vx_auto tree --class TMainFm --id 120 >"$demo/tree.json"
   echo "demo: the tree lists:"
   jq -r '.items[] | "  " + ("  " * .depth) + .text' "$demo/tree.json"
 else
