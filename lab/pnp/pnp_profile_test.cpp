@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "platform/registry/fake_registry.h"
 
 namespace vx::lab::pnp {
@@ -344,6 +346,35 @@ TEST(PnpTemplates, StorageAndTwoDevicesInOnePrefixKeepTheirOwnKeys) {
   std::string before = two.Dump();
   Render(&two, Device(1, 0x04A9, 0x1912, "Acme", "Flatbed 300", "FB3-0001", "scanner"));
   EXPECT_EQ(two.Dump(), before);
+}
+
+TEST(PnpTemplates, EveryDemoDeviceWithAProfileRendersAndKeepsItsOwnKeys) {
+  int rendered = 0;
+  FakeRegistry reg;
+  for (const char* file : {"servers.json", "remote.json"}) {
+    std::ifstream in(std::string(VX_DEMO_DIR) + "/" + file);
+    auto config = nlohmann::json::parse(in);
+    for (const auto& server : config["servers"]) {
+      for (auto device : server.value("devices", nlohmann::json::array())) {
+        if (!device.contains("pnp")) continue;
+        device["owner"] = "VXPC1";
+        std::string why;
+        auto report = ParseDeviceReport(device.dump(), &why);
+        ASSERT_TRUE(report) << server["name"] << ": " << why;
+        Render(&reg, *report);
+        ++rendered;
+      }
+    }
+  }
+  EXPECT_EQ(rendered, 6) << "printer, scanner, multifunction device, stick, two more printers";
+  // Two printers of one model (Office-1F, Lab-Annex): two device nodes, and two queues, the
+  // second named as Windows names a second queue of one driver.
+  EXPECT_EQ(SubKeys(reg, kEnum + "USB\\VID_04B8&PID_0E03").size(), 2u);
+  std::string first = Str(reg, kPrinters + "Acme Laser 9 Series\\PnPData", "DeviceInstanceId");
+  std::string second = Str(reg, kPrinters + "Acme Laser 9 Series (Copy 1)\\PnPData", "DeviceInstanceId");
+  EXPECT_NE(first, second);
+  EXPECT_NE(first, "<missing>");
+  EXPECT_NE(second, "<missing>");
 }
 
 }  // namespace
