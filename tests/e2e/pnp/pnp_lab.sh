@@ -65,11 +65,11 @@ wreg() {  # wreg ARGS...: `wine reg` in PC 1's prefix, CR-free output
 }
 lm='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet'
 value() {  # value KEY NAME: the value's data as `reg query` prints it (multi-strings joined by \0)
-  wreg query "$lm\\$1" /v "$2" | awk -v n="$2" 'BEGIN { FS = "    " } $2 == n { print $4; exit }'
+  wreg query "$lm\\$1" /v "$2" | N=$2 awk 'BEGIN { FS = "    " } $2 == ENVIRON["N"] { print $4; exit }'
 }
 subkeys() {  # subkeys KEY: the names of its subkeys, one a line
   wreg query "$lm\\$1" | sed -n "s/^HKEY_LOCAL_MACHINE\\\\SYSTEM\\\\CurrentControlSet\\\\//p" |
-    awk -v k="$1\\" 'index($0, k) == 1 { print substr($0, length(k) + 1) }'
+    K="$1\\" awk '{ k = ENVIRON["K"] } index($0, k) == 1 { print substr($0, length(k) + 1) }'
 }
 expect() {  # expect WHAT ACTUAL WANTED
   [ "$2" = "$3" ] || fail "$1: '$2', expected '$3'"
