@@ -179,11 +179,11 @@ TEST(PnpProfile, ValuesAreStablePerDeviceAndDifferBetweenDevices) {
   EXPECT_THAT(va["prefix1"], ::testing::MatchesRegex("6&[0-9a-f]+&0"));
 
   // Overrides win; the identity does not move.
-  a.pnp->overrides = {{"queue", "Front desk"}, {"instance", "SPECIAL"}};
+  a.pnp->overrides = {{"queue", "Front desk"}, {"instance", "OWN-NAME"}};
   va = DeviceValues(a);
   EXPECT_EQ(va["queue"], "Front desk");
   EXPECT_EQ(va["driver"], "Acme Laser 9 Series");
-  EXPECT_EQ(va["instance"], "SPECIAL");
+  EXPECT_EQ(va["instance"], "OWN-NAME");
   EXPECT_EQ(va["serial"], "LS9-0001");
 
   // The DOT4 device's ports and hardware ids are of its kind.
