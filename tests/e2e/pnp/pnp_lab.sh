@@ -90,15 +90,16 @@ wait_hook() {  # wait_hook IP NO COUNT
 # What `vessix-cli.exe classify IP NO --json` must conclude in PC 1 about each
 # demo device once it is connected (the bits of USBClass and the fields of
 # DeviceDriverInfo):
-#   10.77.0.21 #1 printer Acme Laser 9 (printer):
-#     USBCLASS_PRINTER; PrinterName "Acme Laser 9 Series", PrinterPort its USB port, no fax
-#   10.77.0.21 #2 scanner Acme Flatbed 300 (scanner):
+#   10.77.0.21 #1 printer Acme Laser 9 (printer): USBClass 4
+#     USBCLASS_PRINTER; PrinterName "Acme Laser 9 Series", PrinterPort its USB port (USBnnn), no fax
+#   10.77.0.21 #2 scanner Acme Flatbed 300 (scanner): USBClass 32
 #     USBCLASS_SCANNER; ScanNameWIA "Acme Flatbed 300", ScanNameTwain "Vessix Lab Scanner",
 #     ScanDeviceID "{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\NNNN"
-#   10.77.0.22 #1 multifunction Orbit OfficeJet MX (mfp-dot4-fax):
+#   10.77.0.22 #1 multifunction Orbit OfficeJet MX (mfp-dot4-fax): USBClass 3116
 #     USBCLASS_COMPOSITE, USBCLASS_STORAGE (card reader), USBCLASS_DOT4, USBCLASS_PRINTER,
-#     USBCLASS_SCANNER; PrinterName "Orbit OfficeJet MX Series", FaxName "Orbit OfficeJet MX Fax"
-#     (DOT4 ports), ScanNameWIA "Orbit OfficeJet MX Scanner", ScanNameTwain "Orbit OfficeJet MX TWAIN"
+#     USBCLASS_SCANNER; DeviceIDStr the DOT4USB bridge; PrinterName "Orbit OfficeJet MX Series",
+#     FaxName "Orbit OfficeJet MX Fax" (DOT4_nnn ports), ScanNameWIA "Orbit OfficeJet MX Scanner",
+#     ScanNameTwain "Orbit OfficeJet MX TWAIN"
 classify_check() {  # classify_check IP NO FUNCTION...: the classification of a connected device
   local ip=$1 no=$2
   shift 2
@@ -192,7 +193,7 @@ value "$printers\\Orbit OfficeJet MX Series\\PnPData" DeviceInstanceId | grep -q
 expect "fax queue driver" "$(value "$printers\\Orbit OfficeJet MX Fax" 'Printer Driver')" 'Orbit OfficeJet MX Fax'
 value "$printers\\Orbit OfficeJet MX Fax" Port | grep -qx 'DOT4_0[0-9][0-9]' || fail "fax queue port"
 pass "multifunction device: DOT4 bridge, print, fax and scan functions, two queues"
-classify_check 10.77.0.22 1 USBCLASS_COMPOSITE USBCLASS_DOT4 USBCLASS_PRINTER USBCLASS_SCANNER
+classify_check 10.77.0.22 1 USBCLASS_COMPOSITE USBCLASS_STORAGE USBCLASS_DOT4 USBCLASS_PRINTER USBCLASS_SCANNER
 
 # --- 4. A disconnect removes nothing; a new hold plays the arrival again ---------
 cli 1 disconnect 10.77.0.21 1 >/dev/null || fail "disconnect of the printer"
