@@ -49,7 +49,7 @@ fi
 "$root/scripts/install-deps.sh"
 echo "demo: building (native lab programs, vessix.exe)"
 cmake --preset native >/dev/null
-cmake --build --preset native -j"$(nproc)" --target vx-uds vx-busd vessix-cli >/dev/null
+cmake --build --preset native -j"$(nproc)" --target vx-uds vx-busd vx-pnp vessix-cli >/dev/null
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$(nproc)" --target vessix vx-auto >/dev/null
 
@@ -82,9 +82,13 @@ done
 grep -q ready "$demo/vx-uds.log" && grep -q ready "$demo/vx-uds-remote.log" || {
   echo "demo: the simulated servers did not start (see $demo/vx-uds*.log)" >&2; exit 1; }
 
-# The bus driver emulator of PC 1 ("VXPC1"); it lists the remote server by address.
+# The bus driver emulator of PC 1 ("VXPC1"); it lists the remote server by
+# address, and a device it gives to PC 1 leaves the registry keys Windows would
+# create in PC 1's Wine prefix (lab/pnp/vx-pnp-hook.sh; the prefix is made below).
 ip netns exec vxpc1 setsid "$native/lab/busd/vx-busd" --name VXPC1 --listen 127.0.0.1:7600 \
-  --remote 10.99.0.21 >"$demo/vx-busd.log" 2>&1 </dev/null &
+  --remote 10.99.0.21 \
+  --on-claim "$root/lab/pnp/vx-pnp-hook.sh --wine-env $demo/wine/env --pnp $native/lab/pnp/vx-pnp" \
+  >"$demo/vx-busd.log" 2>&1 </dev/null &
 echo $! >"$demo/vx-busd.pid"
 
 # Wine inside PC 1, on the caller's display or a private Xvfb.

@@ -100,6 +100,10 @@ struct Pc {
       std::lock_guard l(nets_mutex);
       return nets;
     };
+    c.on_claimed = [this](uint32_t ip, int device_no) {
+      std::lock_guard l(nets_mutex);
+      claims.push_back({ip, device_no});
+    };
     emulator = std::make_unique<busd::Emulator>(c);
     server = std::make_unique<busd::ChannelServer>(*emulator, "127.0.0.1", 0);
     channel = lab::MakeLabDriverChannel({net::Ipv4::Loopback(), server->port()});
@@ -118,6 +122,7 @@ struct Pc {
   std::mutex nets_mutex;
   std::vector<busd::LocalNet> nets = {
       {net::Ipv4::Parse("127.0.0.1")->NetworkOrder(), net::Ipv4::Parse("255.0.0.0")->NetworkOrder()}};
+  std::vector<std::pair<uint32_t, int>> claims;  // granted claims (the claim hook's input)
   std::unique_ptr<busd::Emulator> emulator;
   std::unique_ptr<busd::ChannelServer> server;
   std::unique_ptr<bus::DriverChannel> channel;
@@ -135,7 +140,9 @@ class BusdTest : public ::testing::Test {
     printer.manufacturer = "Acme";
     printer.product = "Laser 9";
     printer.serial = "SN1";
+    printer.pnp = lab::pnp::PnpProfile{"printer", {{"queue", "Front desk"}}};
     lab::SharedDevice mfp = printer;
+    mfp.pnp.reset();
     mfp.device_no = 2;
     mfp.usb_class = "MFP";
     mfp.printer_port = true;
@@ -302,6 +309,84 @@ TEST_F(BusdTest, HeldReadReturnsOnAbortAndOnClose) {
   EXPECT_TRUE(other->Close());  // before or during the read: it returns
   reader.join();
   EXPECT_FALSE(other->Close()) << "closed once";
+}
+
+TEST_F(BusdTest, GrantedClaimsReachTheHookWhichGetsTheDeviceReport) {
+  pc1->Forward("127.0.0.2", Announcement("UDS-A"));
+  pc2->Forward("127.0.0.2", Announcement("UDS-A"));
+  auto bus1 = pc1->TcpBus("127.0.0.2");
+  auto bus2 = pc2->TcpBus("127.0.0.2");
+  ASSERT_TRUE(bus1 && bus2);
+  const uint32_t ip = net::Ipv4::Parse("127.0.0.2")->NetworkOrder();
+  auto report = [&](Pc& pc, int no) {
+    std::string why;
+    auto bytes = pc.emulator->DeviceReport(ip, no);
+    return bytes ? lab::pnp::ParseDeviceReport(*bytes, &why) : std::nullopt;
+  };
+  auto before = report(*pc1, 1);
+  ASSERT_TRUE(before);
+  EXPECT_EQ(before->owner, "");
+  EXPECT_EQ(before->hold, 0u);
+  EXPECT_FALSE(report(*pc1, 9)) << "no such device";
+  EXPECT_FALSE(pc1->emulator->DeviceReport(net::Ipv4::Parse("127.0.0.9")->NetworkOrder(), 1)) << "no bus";
+
+  ASSERT_TRUE(bus::ClaimDevice(*bus1, "1"));
+  ASSERT_TRUE(bus::ClaimDevice(*bus1, "1"));  // the holder again
+  struct Notice : bus::ClaimNotice {
+    void PortSetToPrinterServer() override {}
+  } notice;
+  EXPECT_FALSE(bus::ClaimDevice(*bus2, "1", &notice)) << "held by PC1";
+  EXPECT_FALSE(bus::ClaimDevice(*bus2, "2", &notice)) << "printer-server port";
+  {
+    std::lock_guard l(pc1->nets_mutex);
+    EXPECT_EQ(pc1->claims, (std::vector<std::pair<uint32_t, int>>{{ip, 1}, {ip, 1}}));
+  }
+  {
+    std::lock_guard l(pc2->nets_mutex);
+    EXPECT_TRUE(pc2->claims.empty()) << "refused claims run nothing";
+  }
+  auto held = report(*pc1, 1);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->owner, "PC1");
+  EXPECT_EQ(held->hold, 1u) << "the holder's second claim is the same hold";
+  ASSERT_TRUE(held->pnp);
+  EXPECT_EQ(held->pnp->profile, "printer");
+  EXPECT_EQ(held->pnp->overrides.at("queue"), "Front desk");
+  EXPECT_EQ(held->serial, "SN1");
+
+  ASSERT_TRUE(bus::ReleaseDevice(*bus1, "1"));
+  ASSERT_TRUE(bus::ClaimDevice(*bus2, "1"));
+  held = report(*pc2, 1);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(held->owner, "PC2");
+  EXPECT_EQ(held->hold, 2u) << "a new holder, a new hold";
+}
+
+TEST(SharingConfig, DevicesFromJsonReadsPlugAndPlayProfiles) {
+  std::string why;
+  auto ok = lab::SharingService::DevicesFromJson(
+      nlohmann::json::parse(R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "pnp": "printer"},
+                                            {"device_no": 2, "vid": 1, "pid": 2,
+                                             "pnp": {"profile": "scanner", "twain_ds": "Lab TWAIN"}},
+                                            {"device_no": 3, "vid": 1, "pid": 3, "owner": "VXPC2"},
+                                            {"device_no": 4, "vid": 1, "pid": 4}]})"),
+      &why);
+  ASSERT_TRUE(ok) << why;
+  EXPECT_EQ((*ok)[0].pnp, (lab::pnp::PnpProfile{"printer", {}}));
+  EXPECT_EQ((*ok)[1].pnp->overrides.at("twain_ds"), "Lab TWAIN");
+  EXPECT_EQ((*ok)[2].hold, 1u) << "held from the start: its first hold";
+  EXPECT_FALSE((*ok)[3].pnp);
+  EXPECT_EQ((*ok)[3].hold, 0u);
+  for (
+      const char* bad : {
+          R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "pnp": 3}]})",
+          R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "pnp": "Print er"}]})",
+          R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "pnp": {"queue": "x"}}]})",
+          R"({"devices": [{"device_no": 1, "vid": 1, "pid": 1, "pnp": {"profile": "printer", "colour": "x"}}]})",
+      }) {
+    EXPECT_FALSE(lab::SharingService::DevicesFromJson(nlohmann::json::parse(bad), &why)) << bad;
+    EXPECT_NE(why.find("\"pnp\""), std::string::npos) << why;
+  }
 }
 
 TEST(SharingConfig, DevicesFromJsonRejectsBadEntries) {

@@ -314,9 +314,24 @@ IoctlReply Emulator::TcpBusIoctl(uint32_t ip, uint32_t code, const std::vector<u
   if (!link) return {int32_t(6), {}};
   auto reply = link->Call(code, in);
   if (!reply) return {kGenFailure, {}};
+  if (code == bus::kIoctlClaimDevice && reply->status == 0 && !in.empty() && config_.on_claimed)
+    config_.on_claimed(ip, int(in[0]));
   IoctlReply r{reply->status, std::move(reply->payload)};
   if (r.out.size() > room && code != bus::kIoctlGetDeviceList) r.out.resize(room);
   return r;
+}
+
+std::optional<std::string> Emulator::DeviceReport(uint32_t ip, int device_no) {
+  std::shared_ptr<ServerLink> link;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = servers_.find(ip);
+    if (it != servers_.end()) link = it->second.link;
+  }
+  if (!link || device_no < 0 || device_no > 255) return std::nullopt;
+  auto reply = link->Call(lab::kOpDeviceReport, {uint8_t(device_no)});
+  if (!reply || reply->status != 0) return std::nullopt;
+  return std::string(reply->payload.begin(), reply->payload.end());
 }
 
 void Emulator::OnLinkLost(uint32_t ip, ServerLink* link) {

@@ -40,6 +40,9 @@ struct EmulatorConfig {
   bus::VersionRecord tcp_bus_version{1, 0, 7};
   // This PC's IPv4 networks; polled every tick (a change raises event 3).
   std::function<std::vector<LocalNet>()> local_nets;
+  // Called after a claim the server granted (server, device number), on the
+  // thread of that claim; it must not block.
+  std::function<void(uint32_t server_ip, int device_no)> on_claimed;
 };
 
 // One reply to an IOCTL: success or the last error, and the bytes returned.
@@ -87,6 +90,9 @@ class Emulator {
 
   // A discovery datagram as the PC forwards it (also fed by --discover).
   void OnUdpPacket(uint32_t source_ip, const std::vector<uint8_t>& bytes, bool remote = false);
+  // Asks a server with a TCP bus for its report of one device (the lab's
+  // device-report request); nullopt when there is no bus or no such device.
+  std::optional<std::string> DeviceReport(uint32_t server_ip, int device_no);
   // Snapshot of the bus list (for logging and tests).
   bus::BusList BusListNow();
   const EmulatorConfig& config() const { return config_; }

@@ -14,6 +14,7 @@
 
 #include "busdriver/labchannel/lab_client.h"
 #include "channel_server.h"
+#include "claim_hook.h"
 #include "discover.h"
 #include "emulator.h"
 #include "netinfo.h"
@@ -28,7 +29,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: vx-busd --name PCNAME [--listen 127.0.0.1:7600] [--remote IP]... [--discover]\n"
                "               [--discover-target IP:PORT] [--discover-interval MS] [--server-port N]\n"
-               "               [--stale-seconds N] [--driver-version A.B.C] [--config FILE]\n");
+               "               [--stale-seconds N] [--driver-version A.B.C] [--config FILE]\n"
+               "               [--on-claim COMMAND]\n");
   return 2;
 }
 
@@ -44,6 +46,7 @@ int main(int argc, char** argv) {
   busd::DiscoverConfig discover;
   std::string listen = "127.0.0.1:7600";
   std::string target;
+  std::string on_claim;  // the claim hook's command (see claim_hook.h)
   char host[256] = {};
   gethostname(host, sizeof host - 1);
   config.computer_name = host;
@@ -79,6 +82,9 @@ int main(int argc, char** argv) {
       config.stale_after = std::chrono::seconds(std::atoi(next().c_str()));
     } else if (a == "--driver-version") {
       if (!ParseVersion(next(), &config.driver_version)) return Usage();
+    } else if (a == "--on-claim") {
+      on_claim = next();
+      if (on_claim.empty()) return Usage();
     } else if (a == "--config") {
       std::ifstream in(next());
       nlohmann::json j = nlohmann::json::parse(in, nullptr, false);
@@ -92,6 +98,8 @@ int main(int argc, char** argv) {
         if (!r.is_string() || !apply_remote(r.get<std::string>())) return Usage();
       discover.broadcast = j.value("discover", discover.broadcast);
       config.stale_after = std::chrono::seconds(j.value("stale_seconds", 45));
+      if (j.contains("on_claim") && !j["on_claim"].is_string()) return Usage();
+      on_claim = j.value("on_claim", on_claim);
       if (j.contains("driver_version") &&
           !ParseVersion(j.value("driver_version", ""), &config.driver_version))
         return Usage();
@@ -124,19 +132,34 @@ int main(int argc, char** argv) {
   signal(SIGTERM, OnSignal);
   signal(SIGPIPE, SIG_IGN);
 
+  // The hook lives while claims can arrive (the channel server's threads)
+  // and ends before the emulator it asks for device reports.
+  std::unique_ptr<busd::ClaimHook> hook;
+  if (!on_claim.empty())
+    config.on_claimed = [&hook](uint32_t ip, int device_no) {
+      if (hook) hook->Claimed(ip, device_no);
+    };
   busd::Emulator emulator(config);
-  const std::string listen_ip = endpoint->address.ToString();
-  busd::ChannelServer server(emulator, listen_ip, endpoint->port);
-  if (!server.ok()) {
-    std::fprintf(stderr, "vx-busd: %s\n", server.error().c_str());
-    return 1;
+  if (!on_claim.empty())
+    hook = std::make_unique<busd::ClaimHook>(
+        busd::ClaimHook::Config{on_claim, config.computer_name},
+        [&emulator](uint32_t ip, int device_no) { return emulator.DeviceReport(ip, device_no); });
+  {
+    const std::string listen_ip = endpoint->address.ToString();
+    busd::ChannelServer server(emulator, listen_ip, endpoint->port);
+    if (!server.ok()) {
+      std::fprintf(stderr, "vx-busd: %s\n", server.error().c_str());
+      hook.reset();
+      return 1;
+    }
+    std::unique_ptr<busd::Discoverer> discoverer;
+    if (discover.broadcast || !discover.remote_servers.empty())
+      discoverer = std::make_unique<busd::Discoverer>(emulator, discover);
+    std::fprintf(stderr, "vx-busd: %s listening on %s:%u\n", config.computer_name.c_str(), listen_ip.c_str(),
+                 unsigned(server.port()));
+    while (!g_stop) pause();
+    std::fprintf(stderr, "vx-busd: stopping\n");
   }
-  std::unique_ptr<busd::Discoverer> discoverer;
-  if (discover.broadcast || !discover.remote_servers.empty())
-    discoverer = std::make_unique<busd::Discoverer>(emulator, discover);
-  std::fprintf(stderr, "vx-busd: %s listening on %s:%u\n", config.computer_name.c_str(), listen_ip.c_str(),
-               unsigned(server.port()));
-  while (!g_stop) pause();
-  std::fprintf(stderr, "vx-busd: stopping\n");
+  hook.reset();
   return 0;
 }

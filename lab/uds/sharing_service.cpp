@@ -175,6 +175,7 @@ void SharingService::Handle(Server& s, Conn& c, const Frame& f) {
         r.status = bus::kErrorPortIsPrinterServer;
       } else if (d->owner.empty()) {
         d->owner = c.pc;
+        ++d->hold;
         changed = true;
       } else if (d->owner != c.pc) {
         r.status = kErrorHeldByOther;
@@ -227,6 +228,26 @@ void SharingService::Handle(Server& s, Conn& c, const Frame& f) {
       }
       break;
     }
+    case kOpDeviceReport:
+      // The lab's own request: what a PC needs to play the device's arrival.
+      if (!d) {
+        r.status = kErrorNoSuchDevice;
+      } else {
+        pnp::DeviceReport report;
+        report.device_no = d->device_no;
+        report.vid = d->vid;
+        report.pid = d->pid;
+        report.usb_class = d->usb_class;
+        report.manufacturer = d->manufacturer;
+        report.product = d->product;
+        report.serial = d->serial;
+        report.owner = d->owner;
+        report.hold = d->hold;
+        report.pnp = d->pnp;
+        std::string json = pnp::DeviceReportJson(report).dump();
+        r.payload.assign(json.begin(), json.end());
+      }
+      break;
     default:
       r.status = 1;  // invalid function
   }

@@ -19,6 +19,7 @@
 #include "busdriver/labchannel/frame.h"
 #include "busdriver/records.h"
 #include "platform/clock.h"
+#include "pnp_profile.h"
 
 namespace vx::lab {
 
@@ -29,10 +30,12 @@ struct SharedDevice {
   std::vector<bus::ExtraPair> extra;
   bool printer_port = false;  // port set to printer-server use: claims fail with -30
   bool plugged = true;
+  std::optional<pnp::PnpProfile> pnp;  // the keys Windows creates for it (lab/pnp)
   // Sharing state.
   std::string owner;  // the holder PC's computer name; empty when free
   int lock_type = 0, lock_count = 0;
   std::optional<Clock::TimePoint> lock_until;
+  uint32_t hold = 0;  // counts the holds: each new holder gets the next number
 };
 
 // Last errors of the sharing protocol besides the driver's -30 and -32.

@@ -75,6 +75,11 @@ std::optional<std::vector<SharedDevice>> SharingService::DevicesFromJson(const n
         d.lock_type = j["lock_type"].get<int>();
       }
       d.lock_count = 1;
+      d.hold = 1;
+    }
+    if (j.contains("pnp")) {
+      d.pnp = pnp::ParsePnpProfile(j["pnp"], why);
+      if (!d.pnp) return std::nullopt;
     }
     d.printer_port = j.value("printer_port", false);
     d.plugged = j.value("plugged", true);

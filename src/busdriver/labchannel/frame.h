@@ -35,7 +35,9 @@ inline constexpr uint32_t kOpClose = 3;       // closes `handle`
 inline constexpr uint32_t kOpRead = 4;        // held until an event; reply payload: the record
 
 // Sharing protocol ops (TCP 20005) besides the IOCTL codes it relays.
-inline constexpr uint32_t kOpHello = 0x100;           // payload: the PC's computer name
+inline constexpr uint32_t kOpHello = 0x100;  // payload: the PC's computer name
+inline constexpr uint32_t kOpDeviceReport =
+    0x101;  // payload: device number; reply: the device as JSON (lab only)
 inline constexpr uint32_t kOpDevicesChanged = 0x200;  // notify: the device list changed
 inline constexpr uint32_t kOpRequestEvent = 0x201;    // notify: payload: an event record of code 4
 
