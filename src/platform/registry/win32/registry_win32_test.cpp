@@ -134,8 +134,8 @@ TEST_F(ScratchKey, RawValuesAsStored) {
   ASSERT_EQ(key.status, RegStatus::kOk);
   HKEY h = nullptr;
   ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Widen(path_).c_str(), 0, KEY_SET_VALUE, &h), ERROR_SUCCESS);
-  const wchar_t multi[] = L"USB\\Class_07\0USB\\Class_08";  // no final terminators
-  RegSetValueExW(h, L"Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi - 2);
+  const wchar_t multi[] = L"USB\\Class_07\0USB\\Class_08\0";  // both terminators
+  RegSetValueExW(h, L"Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi);
   const DWORD dword = 0x01020304;
   RegSetValueExW(h, L"Dword", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword), sizeof dword);
   RegCloseKey(h);
@@ -146,8 +146,8 @@ TEST_F(ScratchKey, RawValuesAsStored) {
   RegValueRead m = query.key->ReadValue("multi");
   ASSERT_EQ(m.status, RegStatus::kOk);
   EXPECT_EQ(m.type, kRegMultiSz);
-  EXPECT_EQ(m.data.size(), sizeof multi - 2);
-  EXPECT_EQ(query.key->ReadValue("Multi", sizeof multi - 3).status, RegStatus::kMoreData);
+  EXPECT_EQ(m.data, std::string(reinterpret_cast<const char*>(multi), sizeof multi));
+  EXPECT_EQ(query.key->ReadValue("Multi", sizeof multi - 1).status, RegStatus::kMoreData);
   RegValueRead d = query.key->ReadValue("Dword");
   EXPECT_EQ(d.type, kRegDword);
   EXPECT_EQ(d.data, std::string("\x04\x03\x02\x01"));
