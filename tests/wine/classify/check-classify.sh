@@ -13,11 +13,16 @@ run="$here/../wine-run.sh"
 export VX_BINARY_DIR="$build"
 work=$(mktemp -d)
 fixtures=(composite_printer_scanner_storage.reg dot4_multifunction_fax.reg)
-# Every key a fixture wrote, deleted again (its subkeys with it).
+# Every key a fixture wrote, deleted again with its subkeys; under Enum the
+# whole hardware-id key (Enum\<enumerator>\<hardware id>), which the import
+# created as well.
 cleanup() {
   {
     echo REGEDIT4
-    for f in "${fixtures[@]}"; do tr -d '\r' <"$testdata/$f" | sed -n 's/^\[\(.*\)\]$/\n[-\1]/p'; done
+    for f in "${fixtures[@]}"; do
+      tr -d '\r' <"$testdata/$f" | sed -n 's/^\[\(.*\)\]$/\1/p' |
+        awk -F'\\' '$4 == "Enum" && NF > 6 { NF = 6; OFS = "\\"; $1 = $1 } { print "\n[-" $0 "]" }' | sort -u
+    done
   } >"$work/remove.reg"
   "$run" regedit /S "Z:$work/remove.reg" || true
   rm -rf "$work"
