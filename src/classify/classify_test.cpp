@@ -362,6 +362,30 @@ TEST_F(ClassifyTest, OnlyTheFirstTwentyInstancesAreLookedAt) {
   EXPECT_EQ(classifier_.FindDot4Key("none", "0"), "");
 }
 
+// Every walk is bounded: a registry crowded with printer-class instances and
+// queues costs a bounded number of registry operations.
+TEST_F(ClassifyTest, ClassificationIsBounded) {
+  Load({"dot4_multifunction_fax.reg"});
+  for (int h = 0; h < 150; ++h)
+    for (int i = 0; i < 15; ++i)
+      reg_.SetString(RegRoot::kLocalMachine,
+                     "SYSTEM\\CurrentControlSet\\Enum\\DOT4PRT\\HW" + std::to_string(1000 + h) +
+                         "\\9&1a5f3c77&0&" + std::to_string(10 + i),
+                     "Driver", "");  // holds the print function's prefix, but no driver
+  for (int q = 0; q < 150; ++q)
+    AddQueue("Q" + std::to_string(1000 + q), "Other Fax", "P" + std::to_string(q));
+  size_t operations = 0;
+  reg_.SetFault([&operations](const RegOperation&) {
+    ++operations;
+    return RegStatus::kOk;
+  });
+  EXPECT_EQ(What("1F3A", "5511", "CN0B1K2C3D") & USBCLASS_PRINTER, USBCLASS_PRINTER);
+  EXPECT_EQ(info_.PrinterName, "") << "the device's own hardware id is beyond the first 100";
+  ::testing::Test::RecordProperty("registry_operations", static_cast<int>(operations));
+  // 100 hardware ids x 10 instances and two walks of 100 queues, per print function.
+  EXPECT_LT(operations, 20000u);
+}
+
 TEST_F(ClassifyTest, UnreadableRegistryClassifiesNothing) {
   Load({"composite_printer_scanner_storage.reg"});
   reg_.SetFault([](const RegOperation&) { return RegStatus::kAccessDenied; });
