@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/registry/reg_data.h"
+
 namespace vx {
 
 // Children and values are keyed by their ASCII-lower-cased names and keep the
@@ -79,6 +81,30 @@ class FakeRegistry::Key final : public RegistryKey {
     if (v.type != kRegSz && v.type != kRegExpandSz) return {RegStatus::kWrongType, {}};
     if (Utf16Bytes(v.data) > max_bytes) return {RegStatus::kMoreData, {}};
     r.text = v.data.substr(0, v.data.find('\0'));
+    return r;
+  }
+
+  RegValueRead ReadValue(std::string_view name, size_t max_bytes) override {
+    RegValueRead r;
+    r.status = reg_->Inject({RegOperation::kRead, root_, path_, access_, std::string(name)});
+    if (r.status != RegStatus::kOk) return r;
+    if (!CanRead(access_)) return {RegStatus::kAccessDenied, kRegNone, {}};
+    std::lock_guard lock(reg_->mutex_);
+    Node* node = reg_->Find(root_, path_);
+    if (!node) return {RegStatus::kFailed, kRegNone, {}};
+    auto it = node->values.find(Fold(name));
+    if (it == node->values.end()) return {RegStatus::kNotFound, kRegNone, {}};
+    const RegValue& v = it->second.second;
+    r.type = v.type;
+    if (v.type == kRegSz || v.type == kRegExpandSz || v.type == kRegMultiSz) {
+      // Stored as the system would: UTF-16LE, a single string with its
+      // terminator; multi-strings exactly as given, missing terminators too.
+      r.data = Utf8ToUtf16Le(v.data);
+      if (v.type != kRegMultiSz && (v.data.empty() || v.data.back() != '\0')) r.data.append(2, '\0');
+    } else {
+      r.data = v.data;
+    }
+    if (r.data.size() > max_bytes) return {RegStatus::kMoreData, v.type, {}};
     return r;
   }
 

@@ -60,6 +60,15 @@ struct RegRead {
 // of at most about 1 MB).
 inline constexpr size_t kRegDefaultReadLimit = 1u << 20;
 
+// A value as the system stores it: its type and its data bytes, string types
+// (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) as UTF-16LE exactly as stored (a
+// terminator may be missing, the length may be odd), other types raw.
+struct RegValueRead {
+  RegStatus status = RegStatus::kFailed;
+  uint32_t type = kRegNone;
+  std::string data;  // meaningful only when status is kOk
+};
+
 // An open key. Closing happens when the object is destroyed.
 class RegistryKey {
  public:
@@ -71,6 +80,13 @@ class RegistryKey {
   // A larger value gives kMoreData; a value of another type kWrongType; an
   // absent value kNotFound. Needs kQuery or kAll access.
   virtual RegRead ReadString(std::string_view name, size_t max_bytes = kRegDefaultReadLimit) = 0;
+
+  // Reads a value of any type with its stored data (see RegValueRead). Data
+  // larger than `max_bytes` gives kMoreData; an absent value kNotFound.
+  // Needs kQuery or kAll access. Adapters that cannot read raw data fail.
+  virtual RegValueRead ReadValue(std::string_view /*name*/, size_t /*max_bytes*/ = kRegDefaultReadLimit) {
+    return {};
+  }
 
   // Writes `text` as REG_SZ, or REG_EXPAND_SZ when `expandable`. An empty
   // name is the key's default value. Needs kSetValue or kAll access.

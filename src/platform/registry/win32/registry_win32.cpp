@@ -56,6 +56,25 @@ class Win32Key final : public RegistryKey {
     return {RegStatus::kMoreData, {}};
   }
 
+  RegValueRead ReadValue(std::string_view name, size_t max_bytes) override {
+    std::wstring wname = Widen(name);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+      DWORD type = 0;
+      DWORD size = 0;
+      LONG rc = RegQueryValueExW(key_, wname.c_str(), nullptr, &type, nullptr, &size);
+      if (rc != ERROR_SUCCESS) return {RegStatusFromWin32(rc), REG_NONE, {}};
+      if (size > max_bytes) return {RegStatus::kMoreData, type, {}};
+      std::string data(size, '\0');
+      DWORD got = size;
+      rc = RegQueryValueExW(key_, wname.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+      if (rc == ERROR_MORE_DATA) continue;
+      if (rc != ERROR_SUCCESS) return {RegStatusFromWin32(rc), REG_NONE, {}};
+      data.resize(got < size ? got : size);
+      return {RegStatus::kOk, type, std::move(data)};
+    }
+    return {RegStatus::kMoreData, REG_NONE, {}};
+  }
+
   RegStatus WriteString(std::string_view name, std::string_view text, bool expandable) override {
     std::wstring wname = Widen(name);
     std::wstring wtext = Widen(text);

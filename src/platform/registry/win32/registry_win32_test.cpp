@@ -127,5 +127,37 @@ TEST_F(ScratchKey, FakeDumpImportsWithRegedit) {
   EXPECT_EQ(sub->ReadString("ServerName").text, "srv-1");
 }
 
+// Raw reads give the data as stored, for every type, and the same bytes as the
+// fake gives for the same value.
+TEST_F(ScratchKey, RawValuesAsStored) {
+  RegOpen key = reg_.Create(kCU, path_, RegAccess::kAll);
+  ASSERT_EQ(key.status, RegStatus::kOk);
+  HKEY h = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, Widen(path_).c_str(), 0, KEY_SET_VALUE, &h), ERROR_SUCCESS);
+  const wchar_t multi[] = L"USB\\Class_07\0USB\\Class_08\0";  // both terminators
+  RegSetValueExW(h, L"Multi", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(multi), sizeof multi);
+  const DWORD dword = 0x01020304;
+  RegSetValueExW(h, L"Dword", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dword), sizeof dword);
+  RegCloseKey(h);
+  key.key->WriteString("Text", "ab", false);
+
+  RegOpen query = reg_.Open(kCU, path_, RegAccess::kQuery);
+  ASSERT_EQ(query.status, RegStatus::kOk);
+  RegValueRead m = query.key->ReadValue("multi");
+  ASSERT_EQ(m.status, RegStatus::kOk);
+  EXPECT_EQ(m.type, kRegMultiSz);
+  EXPECT_EQ(m.data, std::string(reinterpret_cast<const char*>(multi), sizeof multi));
+  EXPECT_EQ(query.key->ReadValue("Multi", sizeof multi - 1).status, RegStatus::kMoreData);
+  RegValueRead d = query.key->ReadValue("Dword");
+  EXPECT_EQ(d.type, kRegDword);
+  EXPECT_EQ(d.data, std::string("\x04\x03\x02\x01"));
+  EXPECT_EQ(query.key->ReadValue("None").status, RegStatus::kNotFound);
+
+  FakeRegistry fake;
+  fake.Set(kCU, "K", "Text", RegValue::String("ab"));
+  EXPECT_EQ(query.key->ReadValue("Text").data,
+            fake.Open(kCU, "K", RegAccess::kQuery).key->ReadValue("Text").data);
+}
+
 }  // namespace
 }  // namespace vx
