@@ -109,8 +109,8 @@ struct Commands : ::testing::Test {
     options.title = "Vessix";
     options.closing = [this] { return f.closing; };
     options.request_dialog_shown = [this] { return dialog_shown; };
-    commands = std::make_unique<DeviceCommands>(DeviceCommandPorts{view, pump, ejector, viewer, queues},
-                                                options);
+    commands =
+        std::make_unique<DeviceCommands>(DeviceCommandPorts{view, pump, ejector, viewer, queues}, options);
     tree = std::make_unique<model::TreePresenter>(*f.list, *commands, f.host);
     commands->Bind(f.list.get(), [this] { tree->Action_UDSClickExecute(); });
   }
@@ -165,8 +165,13 @@ TEST(StorageGate, VersionsCompareAsTextFromOneFifty) {
   s.StorageMode = 0;
   model::DeviceData storage;
   storage.Class = "mass storage";
-  for (auto [version, refused] : {std::pair{"1.49", false}, {"1.50", true}, {"1.6", true}, {"1.500", true},
-                                  {"1.5", false}, {"", false}, {"2.0", true}}) {
+  for (auto [version, refused] : {std::pair{"1.49", false},
+                                  {"1.50", true},
+                                  {"1.6", true},
+                                  {"1.500", true},
+                                  {"1.5", false},
+                                  {"", false},
+                                  {"2.0", true}}) {
     s.ConfigdVersion = version;
     EXPECT_EQ(StorageGateRefuses(s, storage), refused) << version;
   }
@@ -192,8 +197,9 @@ TEST_F(Commands, StorageInServerModeIsRefusedWithTheMessageAndConnectComesBack) 
   commands->Action_ConnectExecute();
   EXPECT_TRUE(Codes().empty()) << "nothing asked of the driver";
   ASSERT_EQ(view.messages.size(), 1u);
-  EXPECT_EQ(view.messages[0].text,
-            "Can not connect because the storage access mode is currently in Server mode, not Orvolink mode.");
+  EXPECT_EQ(
+      view.messages[0].text,
+      "Can not connect because the storage access mode is currently in Server mode, not Orvolink mode.");
   EXPECT_EQ(view.messages[0].caption, "Vessix");
   EXPECT_TRUE(view.On(DeviceCommand::kConnect));
   EXPECT_FALSE(f.flags.device_list_suppressed);
@@ -268,8 +274,8 @@ TEST_F(Commands, LockRefusedAfterTheClaimReleasesTheDevice) {
   Select("1");
   TcpBus()->Script(bus::kIoctlLockDevice, {Answer{false, 31, {}}});
   commands->Action_ConnectExecute();
-  EXPECT_EQ(Codes(), (std::vector<uint32_t>{bus::kIoctlClaimDevice, bus::kIoctlLockDevice,
-                                            bus::kIoctlReleaseDevice}));
+  EXPECT_EQ(Codes(),
+            (std::vector<uint32_t>{bus::kIoctlClaimDevice, bus::kIoctlLockDevice, bus::kIoctlReleaseDevice}));
   ASSERT_EQ(view.messages.size(), 1u);
   EXPECT_EQ(view.messages[0].text, "USBデバイスの接続に失敗しました。");
   EXPECT_TRUE(view.On(DeviceCommand::kConnect));
@@ -380,7 +386,8 @@ TEST_F(Commands, EjectionRefusedStopsWithTheStorageMessageAndDisconnectComesBack
     EXPECT_TRUE(trace.Contains("\" Failed ! return : " + std::to_string(result)));
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].text,
-              "USBストレージは使用中のため、今すぐ停止できません。しばらく経ったあとで、再度「切断」を実行してください。");
+              "USBストレージは使用中のため、今すぐ停止できません。しばらく経ったあとで、再度「切断」を実行し"
+              "てください。");
     EXPECT_EQ(view.messages[0].icon, DeviceMessageIcon::kError);
     EXPECT_TRUE(view.messages[0].topmost);
     EXPECT_TRUE(view.On(DeviceCommand::kDisconnect));
@@ -472,15 +479,15 @@ TEST_F(Commands, OtherCommandsSeeEveryRefreshAndTheDoubleClick) {
   model::testing::RecordingCommands others;
   DeviceCommandOptions options;
   options.this_pc = kThisPc;
-  commands =
-      std::make_unique<DeviceCommands>(DeviceCommandPorts{view, pump, ejector, viewer, queues}, options, &others);
+  commands = std::make_unique<DeviceCommands>(DeviceCommandPorts{view, pump, ejector, viewer, queues},
+                                              options, &others);
   tree = std::make_unique<model::TreePresenter>(*f.list, *commands, f.host);
   Select("1");
   f.tree.Select(f.Server(kIp)->id);
   tree->Action_UDSClickExecute();
   commands->Configure();
-  EXPECT_EQ(others.log, (std::vector<std::string>{"disable", "device 10.0.0.2/1", "disable", "server 10.0.0.2",
-                                                  "configure"}));
+  EXPECT_EQ(others.log, (std::vector<std::string>{"disable", "device 10.0.0.2/1", "disable",
+                                                  "server 10.0.0.2", "configure"}));
 }
 
 TEST_F(Commands, RequestRunsTheHandlerWithTheSelectedDevice) {

@@ -69,7 +69,8 @@ constexpr TextEntry kEntries[] = {
      "Can not connect because the storage access mode is currently in Server mode, not Orvolink mode."},
     {Msg_ConnectFailed, "USBデバイスの接続に失敗しました。"},
     {Msg_StorageInUse,
-     "USBストレージは使用中のため、今すぐ停止できません。しばらく経ったあとで、再度「切断」を実行してください。"},
+     "USBストレージは使用中のため、今すぐ停止できません。"
+     "しばらく経ったあとで、再度「切断」を実行してください。"},
     {Msg_DisconnectFailed, "USBデバイスの切断に失敗しました。"},
 };
 

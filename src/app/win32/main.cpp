@@ -130,7 +130,8 @@ int Run() {
   device_options.closing = [&presenter] { return presenter.closing(); };
   device_options.request_dialog_shown = [] { return false; };  // the requests subsystem tells
   devices::DeviceCommands device_commands(
-      devices::DeviceCommandPorts{device_view, settle_pump, *ejector, *viewer, printer_queues}, device_options);
+      devices::DeviceCommandPorts{device_view, settle_pump, *ejector, *viewer, printer_queues},
+      device_options);
 
   // The server tree, its model and the driver's events.
   MainForm* main_form = &form;
@@ -176,10 +177,12 @@ int Run() {
     devices::DeviceCommands& commands;
     ~UnbindCommands() { commands.Bind(nullptr, nullptr); }
   } unbind_commands{device_commands};
-  form.SetActionHandler(MainAction::Action_Connect, [&device_commands] { device_commands.Action_ConnectExecute(); });
+  form.SetActionHandler(MainAction::Action_Connect,
+                        [&device_commands] { device_commands.Action_ConnectExecute(); });
   form.SetActionHandler(MainAction::Action_Disconnect,
                         [&device_commands] { device_commands.Action_DisconnectExecute(); });
-  form.SetActionHandler(MainAction::Action_Request, [&device_commands] { device_commands.Action_RequestExecute(); });
+  form.SetActionHandler(MainAction::Action_Request,
+                        [&device_commands] { device_commands.Action_RequestExecute(); });
 
   // A window with behaviour has a class of its own; the others are shells
   // until their subsystems give them one.

@@ -209,7 +209,9 @@ std::unique_ptr<net::NetworkPort> ProgramNetwork() {
 
 ProgramServices::ProgramServices(MainThread& main_thread, discovery::NetworkStateSink& status,
                                  std::function<void()> clear_tree)
-    : net_(ProgramNetwork()), system_(*net_), bus_(main_thread),
+    : net_(ProgramNetwork()),
+      system_(*net_),
+      bus_(main_thread),
       devices_(std::move(clear_tree), main_thread, [this] { return system_.ComputerName(); }) {
   discovery_ = std::make_unique<DiscoveryServices>(
       *net_, main_thread,
