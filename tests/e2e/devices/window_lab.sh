@@ -41,6 +41,7 @@ ip netns list 2>/dev/null | grep -qw vxpc1 && was_up=1
 # shellcheck source=../lib/pcs.sh
 . "$src/tests/e2e/lib/pcs.sh"
 cleanup() {
+  set +e
   vx_pcs_stop
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done

@@ -123,13 +123,21 @@ vx_pc_cli() {
 }
 
 vx_pcs_stop() {
-  local n p
+  # Runs from EXIT traps, often under `set -e`: no step may end it early, or
+  # the processes left behind keep the lab lock.
+  local n p dir
   for n in 1 2; do
-    [ -n "${VX_PCS_RUN:-}" ] && [ -f "$(_vx_pc_dir "$n")/wine/env" ] &&
-      VX_WINE_NETNS="vxpc$n" "$_vx_pcs_root/tests/wine/wine-env.sh" stop "$(_vx_pc_dir "$n")" >/dev/null 2>&1
+    if [ -n "${VX_PCS_RUN:-}" ]; then
+      dir=$(_vx_pc_dir "$n")
+      if [ -f "$dir/wine/env" ]; then
+        VX_WINE_NETNS="vxpc$n" "$_vx_pcs_root/tests/wine/wine-env.sh" stop "$dir" >/dev/null 2>&1 || true
+      fi
+    fi
     p=${VX_PC_VESSIX_PID[$n]:-}
-    [ -n "$p" ] && kill "$p" 2>/dev/null
-    [ -n "$p" ] && wait "$p" 2>/dev/null
+    if [ -n "$p" ]; then
+      kill "$p" 2>/dev/null || true
+      wait "$p" 2>/dev/null || true
+    fi
   done
   for p in "${VX_PCS_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${VX_PCS_PIDS[@]}"; do wait "$p" 2>/dev/null || true; done
