@@ -131,8 +131,8 @@ press() { vx_auto press --class TMainFm --button "$1" --wm-command >/dev/null ||
 # Presses Connect and waits until the tree shows DEVICE held by VXPC1; prints
 # the time from the click to the refreshed tree. The helper's press returns
 # only once the program has handled it (or after 1.5 s), so it runs beside
-# the wait; the click happens after the helper's start-up, which is bounded
-# by a run that does nothing ($noop ms).
+# the wait; the click happens after the helper has started and read the tool
+# bar, which a run that only reads the tool bar bounds ($noop ms).
 connect_timed() {
   local t0 t1 p
   t0=$(date +%s%N)
@@ -169,7 +169,7 @@ pass "both PCs list the servers' devices"
 vx_pc 1
 select_device 'UDS-A - *' "$printer" "on off off"
 t=$(date +%s%N)
-vx_auto windows >/dev/null
+vx_auto toolbar --class TMainFm >/dev/null
 noop=$((($(date +%s%N) - t) / 1000000))
 connect_timed "$printer"
 for _ in $(seq 1 20); do [ "$(commands)" = "off on off" ] && break; sleep 0.25; done
