@@ -79,7 +79,7 @@ vx_pc_wine() {
 }
 
 vx_pc() {
-  vx_auto_init "$(_vx_pc_dir "$1")" "$VX_PCS_AUTO"
+  VX_AUTO_SHOTS="$(_vx_pc_dir "$1")/screenshots" vx_auto_init "$(_vx_pc_dir "$1")" "$VX_PCS_AUTO"
 }
 
 vx_pc_start() {
