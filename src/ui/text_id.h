@@ -89,6 +89,11 @@ enum class TextId : uint16_t {
   Msg_Reboot,
   Msg_NoNetwork,
   Msg_HeldDevices,
+  // --- Messages of the device commands (Japanese interface only) ---
+  Msg_StorageServerMode,
+  Msg_ConnectFailed,
+  Msg_StorageInUse,
+  Msg_DisconnectFailed,
 
   kCount  // not a text: the number of ids
 };

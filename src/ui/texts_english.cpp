@@ -64,6 +64,7 @@ constexpr TextEntry kEntries[] = {
     // Asked in every language with this (Japanese) text.
     {Msg_HeldDevices, "接続中のデバイスがあります。終了すると切断されますが、よろしいですか？"},
     // Msg_InstallFailed and Msg_NoNetwork exist only in Japanese.
+    // The device commands' messages exist only in Japanese.
 };
 
 }  // namespace

@@ -63,6 +63,15 @@ constexpr TextEntry kEntries[] = {
     {Msg_NoNetwork,
      "お使いのパソコンがネットワークに接続されていないか、ネットワークが有効になっていません。"},
     {Msg_HeldDevices, "接続中のデバイスがあります。終了すると切断されますが、よろしいですか？"},
+    // The device commands' messages; the storage-mode one is in English in
+    // the Japanese interface too.
+    {Msg_StorageServerMode,
+     "Can not connect because the storage access mode is currently in Server mode, not Orvolink mode."},
+    {Msg_ConnectFailed, "USBデバイスの接続に失敗しました。"},
+    {Msg_StorageInUse,
+     "USBストレージは使用中のため、今すぐ停止できません。"
+     "しばらく経ったあとで、再度「切断」を実行してください。"},
+    {Msg_DisconnectFailed, "USBデバイスの切断に失敗しました。"},
 };
 
 }  // namespace

@@ -10,6 +10,10 @@
 # their own with only loopback up (created here, removed by stop). The demo
 # passes VX_WINE_NETNS=<lab namespace> to run them inside a lab PC instead.
 # VX_WINE_DISPLAY=:N uses an existing X display instead of a private Xvfb.
+# VX_WINE_HOSTNAME=name runs the run's Wine processes with that host name (a
+# UTS namespace of their own): Wine takes the Windows computer name (upper-
+# cased) from the host name of the first process of a wineserver session, so
+# each lab PC gets its own name. wine-run.sh keeps it for later processes.
 set -euo pipefail
 cmd=${1:?start|stop}
 build=$(cd "${2:?build dir}" && pwd)
@@ -19,8 +23,12 @@ mkdir -p "$state"
 export WINEPREFIX="$state/prefix" HOME="$state/home" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 
-in_ns() { ip netns exec "$netns" env DISPLAY="$DISPLAY" WINEPREFIX="$WINEPREFIX" HOME="$HOME" \
-  WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" WINEARCH="$WINEARCH" "$@"; }
+in_ns() {
+  local named=()
+  [ -n "${VX_WINE_HOSTNAME:-}" ] && named=(unshare --uts sh -c 'hostname "$0" && exec "$@"' "$VX_WINE_HOSTNAME")
+  "${named[@]}" ip netns exec "$netns" env DISPLAY="$DISPLAY" WINEPREFIX="$WINEPREFIX" HOME="$HOME" \
+    WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" WINEARCH="$WINEARCH" "$@"
+}
 
 stop() {
   if [ -f "$state/env" ]; then
@@ -113,5 +121,6 @@ WINEPREFIX=$WINEPREFIX
 HOME=$HOME
 VX_NETNS=$netns
 VX_NETNS_OWNED=$owned
+VX_HOSTNAME=${VX_WINE_HOSTNAME:-}
 ENV
 echo "wine-env: display $DISPLAY, prefix $WINEPREFIX, network namespace $netns"

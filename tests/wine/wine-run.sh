@@ -22,6 +22,9 @@ if [ -z "${VX_NETNS:-}" ] || [ ! -e "/var/run/netns/$VX_NETNS" ]; then
   echo "wine-run: the run's network namespace is missing; refusing to run" >&2
   exit 1
 fi
+# The run's host name (wine-env.sh VX_WINE_HOSTNAME), in a UTS namespace of its own.
+named=()
+[ -n "${VX_HOSTNAME:-}" ] && named=(unshare --uts sh -c 'hostname "$0" && exec "$@"' "$VX_HOSTNAME")
 # Wine's notice about the missing 32-bit part is noise for every test.
-exec ip netns exec "$VX_NETNS" wine "$@" \
+exec "${named[@]}" ip netns exec "$VX_NETNS" wine "$@" \
   2> >(grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-architecture' -e 'apt-get install wine32' >&2)

@@ -13,10 +13,14 @@
 #include "app/main_presenter.h"
 #include "app/process_entry.h"
 #include "app/settings_store.h"
+#include "app/win32/device_commands_win32.h"
 #include "app/win32/main_form.h"
 #include "app/win32/program_services.h"
 #include "app/win32/single_instance_win32.h"
 #include "app/win32/wait_close_form.h"
+#include "devices/device_commands.h"
+#include "devices/ejection.h"
+#include "devices/viewer_closer.h"
 #include "discovery/network_status.h"
 #include "model/about_box.h"
 #include "model/win32/about_box_win32.h"
@@ -113,6 +117,22 @@ int Run() {
   }
   form.AttachMenus();
 
+  // The device commands (Connect, Disconnect, Request) on the tree's selection.
+  MainFormDeviceView device_view(form);
+  Win32SettlePump settle_pump;
+  std::unique_ptr<devices::Ejector> ejector = devices::MakeSystemEjector();
+  std::unique_ptr<devices::ViewerCloser> viewer = devices::MakeSystemViewerCloser();
+  devices::NoAutoConnectPrinterQueues printer_queues;
+  devices::DeviceCommandOptions device_options;
+  device_options.this_pc = presenter.computer_name();
+  device_options.japanese = japanese;
+  device_options.title = title;
+  device_options.closing = [&presenter] { return presenter.closing(); };
+  device_options.request_dialog_shown = [] { return false; };  // the requests subsystem tells
+  devices::DeviceCommands device_commands(
+      devices::DeviceCommandPorts{device_view, settle_pump, *ejector, *viewer, printer_queues},
+      device_options);
+
   // The server tree, its model and the driver's events.
   MainForm* main_form = &form;
   model::win32::TreeFacet tree(model::win32::TreeFacetArgs{
@@ -144,7 +164,7 @@ int Run() {
       .set_find_server_enabled =
           [main_form](bool on) { main_form->SetToolButtonEnabled(ToolButton::SBtn_FindServer, on); },
       .open_popup = [main_form](model::TreePopup popup) { main_form->ShowTreePopup(popup); },
-      .commands = nullptr});
+      .commands = &device_commands});
   services.SetTree(&tree);
   struct Unhook {
     ProgramServices& services;
@@ -152,6 +172,17 @@ int Run() {
   } unhook{services};
   form.SetBusUpdateHandler([&tree] { tree.Timer_MBusUpdateTimer(); });
   form.SetClickTimerHandler([&tree] { tree.Timer_ClickTimer(); });
+  device_commands.Bind(&tree.List(), [&tree] { tree.Presenter().Action_UDSClickExecute(); });
+  struct UnbindCommands {
+    devices::DeviceCommands& commands;
+    ~UnbindCommands() { commands.Bind(nullptr, nullptr); }
+  } unbind_commands{device_commands};
+  form.SetActionHandler(MainAction::Action_Connect,
+                        [&device_commands] { device_commands.Action_ConnectExecute(); });
+  form.SetActionHandler(MainAction::Action_Disconnect,
+                        [&device_commands] { device_commands.Action_DisconnectExecute(); });
+  form.SetActionHandler(MainAction::Action_Request,
+                        [&device_commands] { device_commands.Action_RequestExecute(); });
 
   // A window with behaviour has a class of its own; the others are shells
   // until their subsystems give them one.

@@ -203,6 +203,10 @@ void MainForm::CreateActions() {
 void MainForm::SetBusUpdateHandler(std::function<void()> handler) { bus_update_ = std::move(handler); }
 void MainForm::SetClickTimerHandler(std::function<void()> handler) { click_timer_ = std::move(handler); }
 void MainForm::SetAboutHandler(std::function<void()> handler) { about_ = std::move(handler); }
+void MainForm::SetActionHandler(MainAction action, std::function<void()> handler) {
+  actions_.at(action)->SetHandler(std::move(handler));
+}
+void MainForm::SetActionEnabled(MainAction action, bool enabled) { actions_.at(action)->SetEnabled(enabled); }
 
 void MainForm::ShowTreePopup(model::TreePopup popup) {
   POINT cursor{};

@@ -71,6 +71,10 @@ class MainForm final : public winui::Window, public MainView {
   // The handlers of Timer_Click (the tree's click) and of "About...".
   void SetClickTimerHandler(std::function<void()> handler);
   void SetAboutHandler(std::function<void()> handler);
+  // The handler of a main action and whether it is available; its tool
+  // button and its menu items follow it.
+  void SetActionHandler(MainAction action, std::function<void()> handler);
+  void SetActionEnabled(MainAction action, bool enabled);
   // Opens PopupMenu_ForServer or PopupMenu_ForDevice at the cursor. The
   // device menu shows exactly the items whose commands are enabled.
   void ShowTreePopup(model::TreePopup popup);

@@ -7,6 +7,9 @@
 
 #include "app/win32/isolated_network.h"
 #include "busdriver/operations.h"
+#include "devices/device_commands.h"
+#include "devices/disconnect_all.h"
+#include "devices/ejection.h"
 #include "model/win32/tree_facet.h"
 #include "discovery/adapters.h"
 #include "platform/clock.h"
@@ -127,6 +130,26 @@ void BusDriverServices::GetReadInfo(std::span<const uint8_t> record, int length)
 
 // --- DeviceServices ---
 
+DeviceServices::DeviceServices(std::function<void()> clear_tree, MainThread& main_thread,
+                               std::function<std::string()> computer_name)
+    : clear_tree_(std::move(clear_tree)),
+      main_thread_(main_thread),
+      computer_name_(std::move(computer_name)),
+      ejector_(devices::MakeSystemEjector()) {}
+
+DeviceServices::~DeviceServices() = default;
+
+void DeviceServices::DisconnectAllHeldDevices() {
+  if (!tree_) return;
+  std::vector<devices::ServerDevices> servers;
+  for (const auto& node : tree_->Tree().Servers()) {
+    devices::ServerDevices server{node->data->IpAddress, node->data->TcpBusHandle, {}};
+    for (const auto& d : node->devices) server.devices.push_back({devices::RefOf(*d.data), d.data->Owner});
+    servers.push_back(std::move(server));
+  }
+  devices::DisconnectAll(main_thread_, servers, computer_name_(), std::nullopt, *ejector_);
+}
+
 bool DeviceServices::AnyDeviceHeldBy(const std::string& computer_name) {
   return tree_ && tree_->AnyDeviceHeldBy(computer_name);
 }
@@ -186,7 +209,10 @@ std::unique_ptr<net::NetworkPort> ProgramNetwork() {
 
 ProgramServices::ProgramServices(MainThread& main_thread, discovery::NetworkStateSink& status,
                                  std::function<void()> clear_tree)
-    : net_(ProgramNetwork()), system_(*net_), bus_(main_thread), devices_(std::move(clear_tree)) {
+    : net_(ProgramNetwork()),
+      system_(*net_),
+      bus_(main_thread),
+      devices_(std::move(clear_tree), main_thread, [this] { return system_.ComputerName(); }) {
   discovery_ = std::make_unique<DiscoveryServices>(
       *net_, main_thread,
       discovery::ListenerWiring{

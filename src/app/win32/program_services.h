@@ -17,6 +17,7 @@
 #include "busdriver/driver_channel.h"
 #include "busdriver/operations.h"
 #include "busdriver/read_thread.h"
+#include "devices/device_ops.h"
 #include "discovery/discovery_service.h"
 #include "discovery/forwarder.h"
 #include "discovery/network_status.h"
@@ -126,19 +127,27 @@ class AutoConnectServices final : public AutoConnectFacet {
   void FreeAutoConnectEntries() override {}
 };
 
-// The tree's devices and TCP buses (the model); disconnect-all comes with the
-// device operations.
+// The tree's devices and TCP buses (the model), and disconnect-all of the
+// devices this PC holds (the device operations, with the system's ejector).
 class DeviceServices final : public DevicesFacet {
  public:
-  explicit DeviceServices(std::function<void()> clear_tree) : clear_tree_(std::move(clear_tree)) {}
+  // `computer_name` gives this PC's name (the owner of what it holds).
+  DeviceServices(std::function<void()> clear_tree, MainThread& main_thread,
+                 std::function<std::string()> computer_name);
+  ~DeviceServices() override;
   void SetTree(model::win32::TreeFacet* tree) { tree_ = tree; }
   bool AnyDeviceHeldBy(const std::string& computer_name) override;
-  void DisconnectAllHeldDevices() override {}
+  // One disconnect worker per held device on every server of the tree;
+  // returns when all have ended (the main thread is served meanwhile).
+  void DisconnectAllHeldDevices() override;
   void DeleteAllTcpBus() override;
   void ClearServerTree() override;
 
  private:
   std::function<void()> clear_tree_;
+  MainThread& main_thread_;
+  std::function<std::string()> computer_name_;
+  std::unique_ptr<devices::Ejector> ejector_;
   model::win32::TreeFacet* tree_ = nullptr;
 };
 

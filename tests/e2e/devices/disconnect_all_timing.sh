@@ -21,5 +21,6 @@ for round in 1 2 3; do
   t0=$(date +%s%N); c disconnect-all 10.77.0.21 >/dev/null; t1=$(date +%s%N)
   for n in 1 2 3 4 5 6 7 8; do c connect 10.77.0.21 $n >/dev/null; done
   t2=$(date +%s%N); for n in 1 2 3 4 5 6 7 8; do c disconnect 10.77.0.21 $n >/dev/null; done; t3=$(date +%s%N)
-  echo "round $round: disconnect-all 8: $(( (t1-t0)/1000000 )) ms; 8 x disconnect: $(( (t3-t2)/1000000 )) ms"
+  all=$(( (t1-t0)/1000000 )) single=$(( (t3-t2)/1000000 ))
+  echo "round $round: disconnect-all 8: $all ms; 8 x disconnect: $single ms; ratio $(awk -v a="$all" -v s="$single" 'BEGIN { printf "%.2f", s / (a > 0 ? a : 1) }')"
 done
