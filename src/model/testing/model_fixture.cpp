@@ -170,7 +170,8 @@ discovery::ServerInfo Info(const std::string& mac, uint32_t software_bus, const 
   return i;
 }
 
-ModelFixture::ModelFixture(bool japanese, ModelTimings timings, ServerTreeView* other_view)
+ModelFixture::ModelFixture(bool japanese, ModelTimings timings, ServerTreeView* other_view,
+                           AutoConnectLookup* lookup)
     : tree(other_view ? *other_view : view) {
   ServerListOptions options;
   options.japanese = japanese;
@@ -178,7 +179,8 @@ ModelFixture::ModelFixture(bool japanese, ModelTimings timings, ServerTreeView* 
   options.timings = timings;
   list =
       std::make_unique<ServerList>(ServerListPorts{tree, driver, driver.master, clock, main_thread,
-                                                   table_lock, info, autoconnect, flags, IdentityTextCodec()},
+                                                   table_lock, info, lookup ? *lookup : autoconnect, flags,
+                                                   IdentityTextCodec()},
                                    options);
   presenter = std::make_unique<TreePresenter>(*list, commands, host);
   view.on_expand = [this](NodeId id) { presenter->OnExpanding(id); };
