@@ -144,7 +144,8 @@ int Run() {
       .set_find_server_enabled =
           [main_form](bool on) { main_form->SetToolButtonEnabled(ToolButton::SBtn_FindServer, on); },
       .open_popup = [main_form](model::TreePopup popup) { main_form->ShowTreePopup(popup); },
-      .commands = nullptr});
+      .commands = nullptr,
+      .autoconnect = &services.AutoConnect()});
   services.SetTree(&tree);
   struct Unhook {
     ProgramServices& services;
