@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string base = "Software\\Marvex\\VUV Eruruz Odozid";
   const std::string parent = base + "\\Auto-Connect";
   vx::FakeRegistry reg;
-  const std::vector<std::string_view> lines = Lines(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::vector<std::string_view> lines =
+      Lines(std::string_view(reinterpret_cast<const char*>(data), size));
   for (size_t at = 0; at < lines.size(); at += 23) {
     // Key names as the registry allows them: one component, not empty.
     std::string key(lines[at].substr(0, 200));

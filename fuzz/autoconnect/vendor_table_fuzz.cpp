@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& section : table.sections) {
     if (section.empty()) continue;
     const int own = VendorSection(table, section.front());
-    Check(own >= 0 && !table.sections[size_t(own)].empty() && table.sections[size_t(own)].front() == section.front());
+    Check(own >= 0 && !table.sections[size_t(own)].empty() &&
+          table.sections[size_t(own)].front() == section.front());
     IsOtherVendorName(table, own, "EPSON PX-105 Series (Network)");
   }
   return 0;

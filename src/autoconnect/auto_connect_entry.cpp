@@ -11,12 +11,28 @@ namespace {
 
 // The texts of the 22 values, in the order of kEntryValueNames.
 std::array<std::string, 22> ValueTexts(const AutoConnectInfo& i) {
-  return {i.ServerName,  i.ServerIP,    i.ServerMAC,   i.DeviceVid,
-          i.DevicePid,   i.DeviceSNo,   i.DeviceType,  i.DeviceManufacturer,
-          i.DeviceProduct, FlagText(i.PrinterEnable), i.PrinterName, i.PrinterPort,
-          FlagText(i.FaxEnable), i.FaxName, i.FaxPort, std::to_string(i.ScanIndex),
-          i.ScanNameWIA, i.ScanNameTwain, FlagText(i.ScanToTwainEnable), FlagText(i.AutoAskUser),
-          i.Reserve2,    i.Reserve3};
+  return {i.ServerName,
+          i.ServerIP,
+          i.ServerMAC,
+          i.DeviceVid,
+          i.DevicePid,
+          i.DeviceSNo,
+          i.DeviceType,
+          i.DeviceManufacturer,
+          i.DeviceProduct,
+          FlagText(i.PrinterEnable),
+          i.PrinterName,
+          i.PrinterPort,
+          FlagText(i.FaxEnable),
+          i.FaxName,
+          i.FaxPort,
+          std::to_string(i.ScanIndex),
+          i.ScanNameWIA,
+          i.ScanNameTwain,
+          FlagText(i.ScanToTwainEnable),
+          FlagText(i.AutoAskUser),
+          i.Reserve2,
+          i.Reserve3};
 }
 
 std::string Text(RegistryKey& key, std::string_view name) {
@@ -26,7 +42,8 @@ std::string Text(RegistryKey& key, std::string_view name) {
 
 }  // namespace
 
-std::string EntryKeyName(std::string_view mac, std::string_view vid, std::string_view pid, std::string_view sno) {
+std::string EntryKeyName(std::string_view mac, std::string_view vid, std::string_view pid,
+                         std::string_view sno) {
   std::string name = "MAC_";
   name += mac;
   name += "&Vid_";
@@ -95,7 +112,8 @@ bool ReadDeviceReg(Registry& registry, std::string_view base_key, AutoConnectInf
     TraceLine("ReadDeviceReg : not a key name : " + name);
     return false;
   }
-  RegOpen entry = registry.Open(RegRoot::kCurrentUser, AutoConnectKeyPath(base_key) + "\\" + name, RegAccess::kAll);
+  RegOpen entry =
+      registry.Open(RegRoot::kCurrentUser, AutoConnectKeyPath(base_key) + "\\" + name, RegAccess::kAll);
   if (entry.status != RegStatus::kOk) return false;
   info = ReadEntryValues(*entry.key);
   return true;

@@ -21,10 +21,11 @@ inline constexpr std::string_view kAutoConnectSubKey = "Auto-Connect";
 
 // The values of an entry, in the order a write writes them.
 inline constexpr std::array<std::string_view, 22> kEntryValueNames = {
-    "ServerName",    "ServerIP",        "ServerMAC",     "DeviceVid",         "DevicePid",   "DeviceSNo",
-    "DeviceType",    "DeviceManufacturer", "DeviceProduct", "PrinterEnable",  "PrinterName", "PrinterPort",
-    "FaxEnable",     "FaxName",         "FaxPort",       "ScanIndex",         "ScanNameWIA", "ScanNameTwain",
-    "ScanToTwainEnable", "AutoAskUser", "Reserve2",      "Reserve3"};
+    "ServerName",  "ServerIP",    "ServerMAC",          "DeviceVid",         "DevicePid",
+    "DeviceSNo",   "DeviceType",  "DeviceManufacturer", "DeviceProduct",     "PrinterEnable",
+    "PrinterName", "PrinterPort", "FaxEnable",          "FaxName",           "FaxPort",
+    "ScanIndex",   "ScanNameWIA", "ScanNameTwain",      "ScanToTwainEnable", "AutoAskUser",
+    "Reserve2",    "Reserve3"};
 
 // ScanIndex values: which scanner interface network scanning uses.
 inline constexpr int32_t kScanNone = 0;
@@ -35,22 +36,22 @@ inline constexpr int32_t kScanTwain = 2;
 // needs an entry fills the four key texts (ServerMAC, DeviceVid, DevicePid,
 // DeviceSNo), reads it, changes it and writes it back.
 struct AutoConnectInfo {
-  std::string ServerName;          // server name at registration (display only)
-  std::string ServerIP;            // server address text at registration (display only)
-  std::string ServerMAC;           // key part
-  std::string DeviceVid;           // key part, as the device list writes it
-  std::string DevicePid;           // key part
-  std::string DeviceSNo;           // key part; "0" when the device has none
-  std::string DeviceType;          // class text from the device list ("PRINTER", "MFP", ...)
+  std::string ServerName;  // server name at registration (display only)
+  std::string ServerIP;    // server address text at registration (display only)
+  std::string ServerMAC;   // key part
+  std::string DeviceVid;   // key part, as the device list writes it
+  std::string DevicePid;   // key part
+  std::string DeviceSNo;   // key part; "0" when the device has none
+  std::string DeviceType;  // class text from the device list ("PRINTER", "MFP", ...)
   std::string DeviceManufacturer;
   std::string DeviceProduct;
-  bool PrinterEnable = false;      // the printer function is registered
-  std::string PrinterName;         // Windows queue watched for print jobs
-  std::string PrinterPort;         // its port name at registration
-  bool FaxEnable = false;          // the fax function is registered
+  bool PrinterEnable = false;  // the printer function is registered
+  std::string PrinterName;     // Windows queue watched for print jobs
+  std::string PrinterPort;     // its port name at registration
+  bool FaxEnable = false;      // the fax function is registered
   std::string FaxName;
   std::string FaxPort;
-  int32_t ScanIndex = kScanNone;   // kScanNone, kScanWia or kScanTwain; kept as read
+  int32_t ScanIndex = kScanNone;  // kScanNone, kScanWia or kScanTwain; kept as read
   std::string ScanNameWIA;
   std::string ScanNameTwain;
   bool ScanToTwainEnable = false;  // kept as read
@@ -64,7 +65,8 @@ struct AutoConnectInfo {
 // "MAC_" + ServerMAC + "&Vid_" + DeviceVid + "&Pid_" + DevicePid + "&SNo_" +
 // DeviceSNo, from the texts exactly as they are (no case change, no padding).
 std::string EntryKeyName(const AutoConnectInfo& info);
-std::string EntryKeyName(std::string_view mac, std::string_view vid, std::string_view pid, std::string_view sno);
+std::string EntryKeyName(std::string_view mac, std::string_view vid, std::string_view pid,
+                         std::string_view sno);
 
 // Whether the name can be one subkey: a "\" would make the registry create a
 // nested key (and the entry would be written where no load finds it).

@@ -62,10 +62,28 @@ TEST(WriteDeviceReg, CreatesBothKeysAndWritesAll22ValuesInOrder) {
   ASSERT_TRUE(reg.KeyExists(kCU, entry));
   const std::vector<RegWrite> writes = reg.Writes();
   ASSERT_EQ(writes.size(), 22u);
-  const std::vector<std::string> texts = {"Office-1F", "10.77.0.21", "00:80:92:11:22:33", "04B8", "0838",
-                                          "L4150XYZ", "MFP", "Seiko", "L4150 Series", "1",
-                                          "L4150 Series(Network)", "USB001", "1", "L4150 FAX", "USB002", "2",
-                                          "L4150 (WIA)", "L4150 TWAIN", "1", "0", "r2", "日本語"};
+  const std::vector<std::string> texts = {"Office-1F",
+                                          "10.77.0.21",
+                                          "00:80:92:11:22:33",
+                                          "04B8",
+                                          "0838",
+                                          "L4150XYZ",
+                                          "MFP",
+                                          "Seiko",
+                                          "L4150 Series",
+                                          "1",
+                                          "L4150 Series(Network)",
+                                          "USB001",
+                                          "1",
+                                          "L4150 FAX",
+                                          "USB002",
+                                          "2",
+                                          "L4150 (WIA)",
+                                          "L4150 TWAIN",
+                                          "1",
+                                          "0",
+                                          "r2",
+                                          "日本語"};
   for (size_t k = 0; k < writes.size(); ++k) {
     EXPECT_EQ(writes[k].path, entry) << k;
     EXPECT_EQ(writes[k].name, kEntryValueNames[k]) << k;
@@ -141,8 +159,9 @@ TEST(WriteDeviceReg, FailuresAreReportedAndNothingLandsInANestedKey) {
   EXPECT_FALSE(ReadDeviceReg(reg, kBase, read));
 
   reg.SetFault([](const RegOperation& op) {
-    return op.kind == RegOperation::kCreate && op.path.find("MAC_") != std::string::npos ? RegStatus::kAccessDenied
-                                                                                          : RegStatus::kOk;
+    return op.kind == RegOperation::kCreate && op.path.find("MAC_") != std::string::npos
+               ? RegStatus::kAccessDenied
+               : RegStatus::kOk;
   });
   EXPECT_FALSE(WriteDeviceReg(reg, kBase, Full()));
   EXPECT_TRUE(reg.KeyExists(kCU, kAuto));  // the auto-connect key was made first

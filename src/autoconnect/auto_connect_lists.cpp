@@ -116,7 +116,8 @@ void ReadAutoConnectReg(Registry& registry, std::string_view base_key, AutoConne
     // Without the right to create it the key may still be readable.
     auto_key = registry.Open(RegRoot::kCurrentUser, parent, RegAccess::kQuery);
     if (auto_key.status != RegStatus::kOk) {
-      TraceLine("ReadAutoConnectReg : OpenKey Fail : " + parent + " (" + RegStatusName(auto_key.status) + ")");
+      TraceLine("ReadAutoConnectReg : OpenKey Fail : " + parent + " (" + RegStatusName(auto_key.status) +
+                ")");
       return;
     }
   }

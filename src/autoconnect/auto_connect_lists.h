@@ -74,10 +74,10 @@ int FindAutoConnectEntry(const AutoConnectList& list, std::string_view mac, std:
 
 // Why a subkey of the auto-connect key gave no element at load.
 enum class SkipReason {
-  kUnreadable,     // the key could not be opened
-  kNameMismatch,   // its name lacks a marker or is not built from its own key values
-  kNoQueue,        // both PrinterName and FaxName are empty
-  kNotEnabled,     // a queue is named but its function is not enabled
+  kUnreadable,    // the key could not be opened
+  kNameMismatch,  // its name lacks a marker or is not built from its own key values
+  kNoQueue,       // both PrinterName and FaxName are empty
+  kNotEnabled,    // a queue is named but its function is not enabled
 };
 const char* SkipReasonText(SkipReason reason);  // "unreadable", "name-mismatch", ...
 
@@ -86,9 +86,9 @@ struct LoadReport {
     std::string key;
     SkipReason reason;
   };
-  bool key_opened = false;        // the auto-connect key could be opened (or created)
-  size_t keys = 0;                // subkeys listed
-  std::vector<Skipped> skipped;   // in the order of the listing
+  bool key_opened = false;       // the auto-connect key could be opened (or created)
+  size_t keys = 0;               // subkeys listed
+  std::vector<Skipped> skipped;  // in the order of the listing
 };
 
 // Fills the two lists from the subkeys of `base_key` + "\Auto-Connect"

@@ -83,7 +83,8 @@ TEST_F(Load, SkipsMismatchedNamesEntriesWithoutQueuesAndDisabledFunctions) {
   // Copied by hand under another server's name: its values name another key.
   AutoConnectInfo moved = Entry("10.0.0.5", "Acme", "Moved", "S2", "Moved");
   Write(moved);
-  reg.SetString(kCU, kAuto + "\\MAC_00:80:92:00:00:21&Vid_04B8&Pid_0001&SNo_S2", "ServerMAC", "00:80:92:00:00:99");
+  reg.SetString(kCU, kAuto + "\\MAC_00:80:92:00:00:21&Vid_04B8&Pid_0001&SNo_S2", "ServerMAC",
+                "00:80:92:00:00:99");
   // The name in other letters is not identical to the name built from the values.
   reg.SetString(kCU, kAuto + "\\mac_00:80:92:00:00:21&vid_04B8&Pid_0001&SNo_S3", "PrinterName", "x");
   // No markers at all.
@@ -152,7 +153,7 @@ TEST_F(Load, AnUnreadableEntryCostsOnlyItself) {
   Write(Entry("10.0.0.5", "Acme", "C", "3", "third"));
   reg.SetFault([](const RegOperation& op) {
     return op.kind == RegOperation::kOpen && op.path.ends_with("&SNo_2") ? RegStatus::kAccessDenied
-                                                                          : RegStatus::kOk;
+                                                                         : RegStatus::kOk;
   });
   LoadAll();
   EXPECT_EQ(Queues(store.ACPrinterList), (std::vector<std::string>{"first", "third"}));

@@ -47,8 +47,7 @@ TEST(VendorTableParse, LineEndsInAnyMixAndNulsEndTheirLine) {
   EXPECT_EQ(Parse("\xEF\xBB\xBF[a]\r\n1=04B8\r2=one\n\r3=two\r\n\r\n[b]\n1=04F9"),
             (Sections{{"04B8", "one", "two"}, {"04F9"}}));
   using namespace std::string_literals;
-  EXPECT_EQ(Parse("[a]\n1=04B8\0garbage=x\n2=a\0b\n\0[b]\n3=c\n"s),
-            (Sections{{"04B8", "a", "c"}}));
+  EXPECT_EQ(Parse("[a]\n1=04B8\0garbage=x\n2=a\0b\n\0[b]\n3=c\n"s), (Sections{{"04B8", "a", "c"}}));
 }
 
 TEST(VendorTableParse, EntriesBeforeTheFirstSectionAndUnclosedHeadersAreHandled) {
@@ -61,8 +60,8 @@ TEST(VendorTableParse, EntriesBeforeTheFirstSectionAndUnclosedHeadersAreHandled)
 TEST(VendorTableParse, LinesLongerThan64KiBAreOrdinaryLines) {
   const std::string long_value(70000, 'Q');
   const std::string long_name(100000, 'N');
-  const Sections s = Parse("[" + long_name + "]\n1=04B8\n2=" + long_value + "\n3=after\n" + long_value +
-                           "\n[b]\n1=04F9\n");
+  const Sections s =
+      Parse("[" + long_name + "]\n1=04B8\n2=" + long_value + "\n3=after\n" + long_value + "\n[b]\n1=04F9\n");
   ASSERT_EQ(s.size(), 2u);
   ASSERT_EQ(s[0].size(), 3u);
   EXPECT_EQ(s[0][1], long_value);
@@ -81,7 +80,7 @@ TEST(VendorTableParse, Utf16FilesAreDecodedAndOtherTextGoesThroughTheCodePage) {
   }
   EXPECT_EQ(Parse(le), (Sections{{"04B8", "日本"}}));
   EXPECT_EQ(Parse(be), (Sections{{"04B8", "日本"}}));
-  EXPECT_EQ(Parse(le + "\x41"), (Sections{{"04B8", "日本"}}));  // an odd last byte
+  EXPECT_EQ(Parse(le + "\x41"), (Sections{{"04B8", "日本"}}));         // an odd last byte
   EXPECT_EQ(Parse(std::string("\xFF\xFE\x00\xD8[\0", 6)).size(), 0u);  // a lone surrogate
 
   ShoutingCodec codec;
@@ -114,8 +113,9 @@ TEST(VendorTableMatch, TheOwnSectionIsTheFirstWithTheVidAndFragmentsMatchIgnorin
 
   EXPECT_TRUE(IsOtherVendorName(t, 0, "brother MFC-J6973CDW"));
   EXPECT_FALSE(IsOtherVendorName(t, 0, "EPSON PX-105"));
-  EXPECT_TRUE(IsOtherVendorName(t, 0, "Another printer"));  // the later "04B8" section counts as another vendor
-  EXPECT_FALSE(IsOtherVendorName(t, 0, "04F9 queue"));       // vendor ids are not name fragments
+  EXPECT_TRUE(
+      IsOtherVendorName(t, 0, "Another printer"));      // the later "04B8" section counts as another vendor
+  EXPECT_FALSE(IsOtherVendorName(t, 0, "04F9 queue"));  // vendor ids are not name fragments
   // A section with only a vendor id marks nothing; without an own section nothing is marked.
   EXPECT_TRUE(IsOtherVendorName(t, 3, "epson"));
   EXPECT_FALSE(IsOtherVendorName(t, -1, "Brother"));

@@ -20,7 +20,8 @@ struct CliRun {
 class AutoConnectList : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("vx-cli-autoconnect-" + std::to_string(std::random_device{}()));
+    dir_ = std::filesystem::temp_directory_path() /
+           ("vx-cli-autoconnect-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
@@ -47,10 +48,16 @@ constexpr const char* kKey = "[HKEY_CURRENT_USER\\Software\\Marvex\\VUV Eruruz O
 TEST_F(AutoConnectList, PrintsTheElementsSkippedEntriesTimingAndVendorTableAsJson) {
   std::string reg = "REGEDIT4\n\n" + std::string(kKey) + "]\n\"Disconnect Timing\"=\"15\"\n\n";
   reg += std::string(kKey) + "\\Auto-Connect\\MAC_00:80:92:00:00:21&Vid_04B8&Pid_0001&SNo_0]\n";
-  for (auto [name, value] : std::vector<std::pair<std::string, std::string>>{
-           {"ServerIP", "10.77.0.21"}, {"ServerMAC", "00:80:92:00:00:21"}, {"DeviceVid", "04B8"},
-           {"DevicePid", "0001"}, {"DeviceSNo", "0"}, {"DeviceManufacturer", "Acme"},
-           {"PrinterEnable", "1"}, {"PrinterName", "Acme Laser"}, {"PrinterPort", "USB001"}})
+  for (auto [name, value] :
+       std::vector<std::pair<std::string, std::string>>{{"ServerIP", "10.77.0.21"},
+                                                        {"ServerMAC", "00:80:92:00:00:21"},
+                                                        {"DeviceVid", "04B8"},
+                                                        {"DevicePid", "0001"},
+                                                        {"DeviceSNo", "0"},
+                                                        {"DeviceManufacturer", "Acme"},
+                                                        {"PrinterEnable", "1"},
+                                                        {"PrinterName", "Acme Laser"},
+                                                        {"PrinterPort", "USB001"}})
     reg += "\"" + name + "\"=\"" + value + "\"\n";
   reg += "\n" + std::string(kKey) + "\\Auto-Connect\\Copied]\n\"PrinterName\"=\"x\"\n";
   const std::string ini = File("ZARiraver.ini", "[a]\n1=04B8\n2=ACME\n");

@@ -100,9 +100,11 @@ int List(const Options& o) {
 
   if (o.json) {
     Json printers = Json::array(), faxes = Json::array(), skipped = Json::array();
-    for (size_t k = 0; k < store.ACPrinterList.size(); ++k) printers.push_back(ElementJson(*store.ACPrinterList[k], k));
+    for (size_t k = 0; k < store.ACPrinterList.size(); ++k)
+      printers.push_back(ElementJson(*store.ACPrinterList[k], k));
     for (size_t k = 0; k < store.ACFaxList.size(); ++k) faxes.push_back(ElementJson(*store.ACFaxList[k], k));
-    for (const auto& s : report.skipped) skipped.push_back(Json{{"key", s.key}, {"reason", SkipReasonText(s.reason)}});
+    for (const auto& s : report.skipped)
+      skipped.push_back(Json{{"key", s.key}, {"reason", SkipReasonText(s.reason)}});
     Json out{{"command", "autoconnect list"},
              {"disconnect_timing", timing},
              {"disconnect_timing_seconds", seconds ? Json(*seconds) : Json(nullptr)},
@@ -110,12 +112,13 @@ int List(const Options& o) {
              {"faxes", faxes},
              {"skipped", skipped}};
     if (ini)
-      out["vendor_table"] =
-          Json{{"file", o.ini_file}, {"result", VendorTableReadText(*ini)}, {"sections", store.AFIniStr.sections}};
+      out["vendor_table"] = Json{
+          {"file", o.ini_file}, {"result", VendorTableReadText(*ini)}, {"sections", store.AFIniStr.sections}};
     PrintJsonLine(out);
     return 0;
   }
-  std::printf("Disconnect Timing: %s\n", timing.empty() ? "(not set: the program writes 10 at start)" : timing.c_str());
+  std::printf("Disconnect Timing: %s\n",
+              timing.empty() ? "(not set: the program writes 10 at start)" : timing.c_str());
   PrintList("Auto-connect printers", store.ACPrinterList);
   PrintList("Auto-connect faxes", store.ACFaxList);
   if (!report.skipped.empty()) {
@@ -138,9 +141,11 @@ void Register(CLI::App& root, Actions& actions) {
   CLI::App* cmd = root.add_subcommand("autoconnect", "the auto-connect store of this user");
   cmd->require_subcommand(1);
   auto o = std::make_shared<Options>();
-  CLI::App* list = cmd->add_subcommand("list", "auto-connect printers and faxes, skipped entries, Disconnect Timing");
+  CLI::App* list =
+      cmd->add_subcommand("list", "auto-connect printers and faxes, skipped entries, Disconnect Timing");
   list->add_flag("--json", o->json, "one JSON object");
-  list->add_option("--registry", o->registry_file, "read the store from this REGEDIT4 file instead of the registry");
+  list->add_option("--registry", o->registry_file,
+                   "read the store from this REGEDIT4 file instead of the registry");
   list->add_option("--ini", o->ini_file, "also read this vendor driver table (ZARiraver.ini)");
   actions.Bind(list, [o] { return List(*o); });
 }
