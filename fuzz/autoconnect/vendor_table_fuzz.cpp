@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int own = VendorSection(table, section.front());
     Check(own >= 0 && !table.sections[size_t(own)].empty() &&
           table.sections[size_t(own)].front() == section.front());
-    IsOtherVendorName(table, own, "EPSON PX-105 Series (Network)");
+    IsOtherVendorName(table, own, "INKO MX-105 Series (Network)");
   }
   return 0;
 }

@@ -22,21 +22,21 @@ AutoConnectInfo Keyed(std::string mac, std::string vid, std::string pid, std::st
 }
 
 AutoConnectInfo Full() {
-  AutoConnectInfo i = Keyed("00:80:92:11:22:33", "04B8", "0838", "L4150XYZ");
+  AutoConnectInfo i = Keyed("00:80:92:11:22:33", "04B8", "0838", "MX41XYZ");
   i.ServerName = "Office-1F";
   i.ServerIP = "10.77.0.21";
   i.DeviceType = "MFP";
-  i.DeviceManufacturer = "Seiko";
-  i.DeviceProduct = "L4150 Series";
+  i.DeviceManufacturer = "Inko";
+  i.DeviceProduct = "MX-41 Series";
   i.PrinterEnable = true;
-  i.PrinterName = "L4150 Series(Network)";
+  i.PrinterName = "MX-41 Series(Network)";
   i.PrinterPort = "USB001";
   i.FaxEnable = true;
-  i.FaxName = "L4150 FAX";
+  i.FaxName = "MX-41 FAX";
   i.FaxPort = "USB002";
   i.ScanIndex = kScanTwain;
-  i.ScanNameWIA = "L4150 (WIA)";
-  i.ScanNameTwain = "L4150 TWAIN";
+  i.ScanNameWIA = "MX-41 (WIA)";
+  i.ScanNameTwain = "MX-41 TWAIN";
   i.ScanToTwainEnable = true;
   i.AutoAskUser = false;
   i.Reserve2 = "r2";
@@ -58,7 +58,7 @@ TEST(EntryKeyName, IsBuiltFromTheTextsAsTheyAre) {
 TEST(WriteDeviceReg, CreatesBothKeysAndWritesAll22ValuesInOrder) {
   FakeRegistry reg;
   ASSERT_TRUE(WriteDeviceReg(reg, kBase, Full()));
-  const std::string entry = kAuto + "\\MAC_00:80:92:11:22:33&Vid_04B8&Pid_0838&SNo_L4150XYZ";
+  const std::string entry = kAuto + "\\MAC_00:80:92:11:22:33&Vid_04B8&Pid_0838&SNo_MX41XYZ";
   ASSERT_TRUE(reg.KeyExists(kCU, entry));
   const std::vector<RegWrite> writes = reg.Writes();
   ASSERT_EQ(writes.size(), 22u);
@@ -67,19 +67,19 @@ TEST(WriteDeviceReg, CreatesBothKeysAndWritesAll22ValuesInOrder) {
                                           "00:80:92:11:22:33",
                                           "04B8",
                                           "0838",
-                                          "L4150XYZ",
+                                          "MX41XYZ",
                                           "MFP",
-                                          "Seiko",
-                                          "L4150 Series",
+                                          "Inko",
+                                          "MX-41 Series",
                                           "1",
-                                          "L4150 Series(Network)",
+                                          "MX-41 Series(Network)",
                                           "USB001",
                                           "1",
-                                          "L4150 FAX",
+                                          "MX-41 FAX",
                                           "USB002",
                                           "2",
-                                          "L4150 (WIA)",
-                                          "L4150 TWAIN",
+                                          "MX-41 (WIA)",
+                                          "MX-41 TWAIN",
                                           "1",
                                           "0",
                                           "r2",
@@ -94,7 +94,7 @@ TEST(WriteDeviceReg, CreatesBothKeysAndWritesAll22ValuesInOrder) {
 TEST(ReadDeviceReg, RoundTripsEveryFieldAndFindsTheKeyWithoutRegardToCase) {
   FakeRegistry reg;
   ASSERT_TRUE(WriteDeviceReg(reg, kBase, Full()));
-  AutoConnectInfo read = Keyed("00:80:92:11:22:33", "04b8", "0838", "l4150xyz");
+  AutoConnectInfo read = Keyed("00:80:92:11:22:33", "04b8", "0838", "mx41xyz");
   ASSERT_TRUE(ReadDeviceReg(reg, kBase, read));
   EXPECT_EQ(read, Full());  // the key texts come back as stored
 

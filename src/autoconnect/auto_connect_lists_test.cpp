@@ -139,14 +139,6 @@ TEST_F(Load, ListsAreSortedByAddressMakerAndProductIgnoringCase) {
   EXPECT_EQ(store.ACPrinterList[0].get(), added);
 }
 
-TEST(Sorting, CompareIgnoresAsciiCaseOnly) {
-  EXPECT_EQ(CompareNoCase("abc", "ABC"), 0);
-  EXPECT_LT(CompareNoCase("ab", "ABC"), 0);
-  EXPECT_GT(CompareNoCase("b", "A"), 0);
-  EXPECT_LT(CompareNoCase("Z", "_"), 0);  // 'Z' (0x5A) < '_' (0x5F) < 'a' folded to 'A'
-  EXPECT_GT(CompareNoCase("_", "a"), 0);  // letters compare as capitals
-}
-
 TEST_F(Load, AnUnreadableEntryCostsOnlyItself) {
   Write(Entry("10.0.0.5", "Acme", "A", "1", "first"));
   Write(Entry("10.0.0.5", "Acme", "B", "2", "refused"));

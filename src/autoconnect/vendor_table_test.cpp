@@ -27,20 +27,20 @@ class ShoutingCodec final : public TextCodec {
 };
 
 TEST(VendorTableParse, SectionsInFileOrderValuesInFileOrderNamesAndKeysIgnored) {
-  EXPECT_EQ(Parse("[Seiko]\nVid=04B8\nName1=EPSON\nName2 = PX- \n"
-                  "[Brother Industries]\nx=04F9\nx=Brother\n; comment=ignored\nno equals sign\n"
+  EXPECT_EQ(Parse("[Inko]\nVid=04B8\nName1=INKO\nName2 = MX- \n"
+                  "[Kappa Works]\nx=04F9\nx=Kappa\n; comment=ignored\nno equals sign\n"
                   "[Empty]\n"),
-            (Sections{{"04B8", "EPSON", "PX-"}, {"04F9", "Brother"}, {}}));
+            (Sections{{"04B8", "INKO", "MX-"}, {"04F9", "Kappa"}, {}}));
 }
 
 TEST(VendorTableParse, EmptyValuesAreDroppedAndQuotesRemoved) {
-  EXPECT_EQ(Parse("[a]\nv=\nv=   \nv=\"\"\nv=04B8\nv=\"Stylus \"\nv='x'\nv=\"half\n=keyless\n"),
-            (Sections{{"04B8", "Stylus ", "x", "\"half", "keyless"}}));
+  EXPECT_EQ(Parse("[a]\nv=\nv=   \nv=\"\"\nv=04B8\nv=\"Jet \"\nv='x'\nv=\"half\n=keyless\n"),
+            (Sections{{"04B8", "Jet ", "x", "\"half", "keyless"}}));
 }
 
 TEST(VendorTableParse, ARepeatedSectionNameIsASectionOfItsOwn) {
-  EXPECT_EQ(Parse("[V]\n1=04B8\n2=EPSON\n[V]\n1=04F9\n[v]\n1=0A5F\n"),
-            (Sections{{"04B8", "EPSON"}, {"04F9"}, {"0A5F"}}));
+  EXPECT_EQ(Parse("[V]\n1=04B8\n2=INKO\n[V]\n1=04F9\n[v]\n1=0A5F\n"),
+            (Sections{{"04B8", "INKO"}, {"04F9"}, {"0A5F"}}));
 }
 
 TEST(VendorTableParse, LineEndsInAnyMixAndNulsEndTheirLine) {
@@ -105,20 +105,20 @@ TEST(VendorTableParse, SurvivesGarbageWithoutPartialRecords) {
 
 TEST(VendorTableMatch, TheOwnSectionIsTheFirstWithTheVidAndFragmentsMatchIgnoringCase) {
   VendorDriverTable t;
-  t.sections = {{"04B8", "EPSON", "SEIKO"}, {"04F9", "BROTHER"}, {"04B8", "OTHER"}, {"03F0"}, {}};
+  t.sections = {{"04B8", "INKO", "INKJET"}, {"04F9", "KAPPA"}, {"04B8", "OTHER"}, {"03F0"}, {}};
   EXPECT_EQ(VendorSection(t, "04B8"), 0);
   EXPECT_EQ(VendorSection(t, "04b8"), -1);  // vendor ids compare case-sensitively
   EXPECT_EQ(VendorSection(t, "03F0"), 3);
   EXPECT_EQ(VendorSection(t, "1234"), -1);
 
-  EXPECT_TRUE(IsOtherVendorName(t, 0, "brother MFC-J6973CDW"));
-  EXPECT_FALSE(IsOtherVendorName(t, 0, "EPSON PX-105"));
+  EXPECT_TRUE(IsOtherVendorName(t, 0, "kappa KX-900"));
+  EXPECT_FALSE(IsOtherVendorName(t, 0, "INKO MX-105"));
   EXPECT_TRUE(
       IsOtherVendorName(t, 0, "Another printer"));      // the later "04B8" section counts as another vendor
   EXPECT_FALSE(IsOtherVendorName(t, 0, "04F9 queue"));  // vendor ids are not name fragments
   // A section with only a vendor id marks nothing; without an own section nothing is marked.
-  EXPECT_TRUE(IsOtherVendorName(t, 3, "epson"));
-  EXPECT_FALSE(IsOtherVendorName(t, -1, "Brother"));
+  EXPECT_TRUE(IsOtherVendorName(t, 3, "inko"));
+  EXPECT_FALSE(IsOtherVendorName(t, -1, "Kappa"));
   VendorDriverTable only_ids;
   only_ids.sections = {{"04B8"}, {"04F9"}};
   EXPECT_FALSE(IsOtherVendorName(only_ids, 0, "04F9"));
@@ -151,22 +151,22 @@ TEST_F(IniFile, ReadsTheFileAndAMissingOneLeavesTheTableEmpty) {
   EXPECT_EQ(ReadZARiraverIni((dir_ / "ZARiraver.ini").string(), IdentityTextCodec(), t),
             VendorTableRead::kMissing);
   EXPECT_TRUE(t.empty());
-  const std::string path = Write("[Seiko]\n1=04B8\n2=EPSON\n");
+  const std::string path = Write("[Inko]\n1=04B8\n2=INKO\n");
   EXPECT_EQ(ReadZARiraverIni(path, IdentityTextCodec(), t), VendorTableRead::kRead);
-  EXPECT_EQ(t.sections, (Sections{{"04B8", "EPSON"}}));
+  EXPECT_EQ(t.sections, (Sections{{"04B8", "INKO"}}));
   EXPECT_EQ(ReadZARiraverIni(dir_.string(), IdentityTextCodec(), t), VendorTableRead::kFailed);
   EXPECT_TRUE(t.empty());
 }
 
 TEST_F(IniFile, AFileLargerThanAnyVendorTableIsNotRead) {
-  std::string big = "[a]\n1=04B8\n2=EPSON\n";
+  std::string big = "[a]\n1=04B8\n2=INKO\n";
   big.resize(kMaxVendorTableBytes + 1, ';');
   VendorDriverTable t;
   EXPECT_EQ(ReadZARiraverIni(Write(big), IdentityTextCodec(), t), VendorTableRead::kTooLarge);
   EXPECT_TRUE(t.empty());
   big.resize(kMaxVendorTableBytes);
   EXPECT_EQ(ReadZARiraverIni(Write(big), IdentityTextCodec(), t), VendorTableRead::kRead);
-  EXPECT_EQ(t.sections, (Sections{{"04B8", "EPSON"}}));
+  EXPECT_EQ(t.sections, (Sections{{"04B8", "INKO"}}));
 }
 
 }  // namespace
