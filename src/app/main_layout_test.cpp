@@ -161,5 +161,15 @@ TEST_F(Layout, WindowStateOnlyTakesTheStatesItNames) {
   }
 }
 
+TEST_F(Layout, DisconnectTimingIsWrittenOnlyWhenEmpty) {
+  for (auto [stored, written] : std::vector<std::pair<std::string, std::string>>{
+           {"", "10"}, {"0", "0"}, {"abc", "abc"}, {"60", "60"}}) {
+    Store("Disconnect Timing", stored);
+    view_ = FakeMainView();
+    ASSERT_EQ(Create(), std::nullopt);
+    EXPECT_EQ(Value("Disconnect Timing"), written) << stored;
+  }
+}
+
 }  // namespace
 }  // namespace vx::app::testing

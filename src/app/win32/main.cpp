@@ -164,7 +164,8 @@ int Run() {
       .set_find_server_enabled =
           [main_form](bool on) { main_form->SetToolButtonEnabled(ToolButton::SBtn_FindServer, on); },
       .open_popup = [main_form](model::TreePopup popup) { main_form->ShowTreePopup(popup); },
-      .commands = &device_commands});
+      .commands = &device_commands,
+      .autoconnect = &services.AutoConnect()});
   services.SetTree(&tree);
   struct Unhook {
     ProgramServices& services;

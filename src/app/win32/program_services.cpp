@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "app/main_presenter.h"
+#include "app/settings_store.h"
 #include "app/win32/isolated_network.h"
 #include "busdriver/operations.h"
 #include "devices/device_commands.h"
@@ -13,6 +15,7 @@
 #include "model/win32/tree_facet.h"
 #include "discovery/adapters.h"
 #include "platform/clock.h"
+#include "platform/registry/win32/registry_win32.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
 #include "winui/graphics.h"
@@ -192,8 +195,23 @@ bool OptionsServices::AddFirewallPort(int port, const std::string& name) {
   return true;
 }
 
-void AutoConnectServices::ReadZARiraverIni() { TraceLine("ReadZARiraverIni() : no vendor driver table yet"); }
-void AutoConnectServices::ReadAutoConnectEntries() { TraceLine("ReadAutoConnectEntries() : none yet"); }
+// --- AutoConnectServices ---
+
+AutoConnectServices::AutoConnectServices(Registry& registry, SystemFacet& system)
+    : system_(system), store_(registry, std::string(kSettingsKey)) {}
+
+void AutoConnectServices::ReadZARiraverIni() {
+  std::string folder, base_name;
+  SplitProgramPath(system_.ExecutablePath(), &folder, &base_name);
+  std::string path = folder;
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  path += autoconnect::kVendorTableFile;
+  store_.ReadVendorTable(path, SystemTextCodec());
+}
+
+void AutoConnectServices::ReadAutoConnectEntries() { store_.ReadAutoConnectReg(); }
+
+void AutoConnectServices::FreeAutoConnectEntries() { store_.Free(); }
 
 // --- ProgramServices ---
 
@@ -211,6 +229,7 @@ ProgramServices::ProgramServices(MainThread& main_thread, discovery::NetworkStat
                                  std::function<void()> clear_tree)
     : net_(ProgramNetwork()),
       system_(*net_),
+      auto_connect_(Win32Registry(), system_),
       bus_(main_thread),
       devices_(std::move(clear_tree), main_thread, [this] { return system_.ComputerName(); }) {
   discovery_ = std::make_unique<DiscoveryServices>(

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/startup_services.h"
+#include "autoconnect/auto_connect_store.h"
 #include "busdriver/driver_channel.h"
 #include "busdriver/operations.h"
 #include "busdriver/read_thread.h"
@@ -117,14 +118,23 @@ class OptionsServices final : public OptionsFacet {
   bool AddFirewallPort(int port, const std::string& name) override;
 };
 
-// The vendor table, the entries and the print watchers come with auto-connect.
+// The auto-connect store: the vendor driver table beside the program and
+// this user's entries (the lists the server tree is matched with); the
+// print watchers come with their subsystem.
 class AutoConnectServices final : public AutoConnectFacet {
  public:
+  // `system` gives the program's folder.
+  AutoConnectServices(Registry& registry, SystemFacet& system);
   void ReadZARiraverIni() override;
   void ReadAutoConnectEntries() override;
   void StopPrinterWatchers() override {}
   void StopFaxWatchers() override {}
-  void FreeAutoConnectEntries() override {}
+  void FreeAutoConnectEntries() override;
+  autoconnect::AutoConnectStore& Store() { return store_; }
+
+ private:
+  SystemFacet& system_;
+  autoconnect::AutoConnectStore store_;
 };
 
 // The tree's devices and TCP buses (the model), and disconnect-all of the
@@ -163,6 +173,8 @@ class ProgramServices {
 
   // What the server tree is built from, and where it is plugged in.
   BusDriverServices& BusDriver() { return bus_; }
+  // The auto-connect lists (the server tree's lookup).
+  autoconnect::AutoConnectStore& AutoConnect() { return auto_connect_.Store(); }
   discovery::DiscoveryService& Discovery() { return discovery_->service(); }
   void SetTree(model::win32::TreeFacet* tree) {
     bus_.SetTree(tree);

@@ -170,16 +170,17 @@ discovery::ServerInfo Info(const std::string& mac, uint32_t software_bus, const 
   return i;
 }
 
-ModelFixture::ModelFixture(bool japanese, ModelTimings timings, ServerTreeView* other_view)
+ModelFixture::ModelFixture(bool japanese, ModelTimings timings, ServerTreeView* other_view,
+                           AutoConnectLookup* lookup)
     : tree(other_view ? *other_view : view) {
   ServerListOptions options;
   options.japanese = japanese;
   options.closing = [this] { return closing; };
   options.timings = timings;
-  list =
-      std::make_unique<ServerList>(ServerListPorts{tree, driver, driver.master, clock, main_thread,
-                                                   table_lock, info, autoconnect, flags, IdentityTextCodec()},
-                                   options);
+  list = std::make_unique<ServerList>(
+      ServerListPorts{tree, driver, driver.master, clock, main_thread, table_lock, info,
+                      lookup ? *lookup : autoconnect, flags, IdentityTextCodec()},
+      options);
   presenter = std::make_unique<TreePresenter>(*list, commands, host);
   view.on_expand = [this](NodeId id) { presenter->OnExpanding(id); };
   main_thread.on_pump = [this] {

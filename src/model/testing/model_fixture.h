@@ -183,9 +183,11 @@ discovery::ServerInfo Info(const std::string& mac, uint32_t software_bus = 1,
                            const std::string& model = "MD-LAN01");
 
 struct ModelFixture {
-  // `other_view`: the tree mirrors into that view instead of the fake one.
+  // `other_view`: the tree mirrors into that view instead of the fake one;
+  // `lookup`: the auto-connect entries the device records are matched with
+  // (none when null).
   explicit ModelFixture(bool japanese = false, ModelTimings timings = {},
-                        ServerTreeView* other_view = nullptr);
+                        ServerTreeView* other_view = nullptr, AutoConnectLookup* lookup = nullptr);
 
   FakeTreeView view;
   ScriptedDriver driver;

@@ -18,7 +18,8 @@ TreeFacet::TreeFacet(TreeFacetArgs args)
   options.version_info = args_.version_info;
   list_ = std::make_unique<ServerList>(
       ServerListPorts{tree_, *args_.channel, args_.master, SystemClock(), *args_.main_thread,
-                      static_cast<TableLock&>(discovery_), discovery_, autoconnect_, flags_,
+                      static_cast<TableLock&>(discovery_), discovery_,
+                      args_.autoconnect ? *args_.autoconnect : autoconnect_, flags_,
                       args_.discovery->Core().Codec()},
       options);
   presenter_ = std::make_unique<TreePresenter>(*list_, args_.commands ? *args_.commands : no_commands_,

@@ -48,6 +48,7 @@ struct TreeFacetArgs {
   std::function<void(bool)> set_find_server_enabled;
   std::function<void(TreePopup)> open_popup;  // at the cursor
   SelectionCommands* commands = nullptr;      // nullptr: every command disabled
+  AutoConnectLookup* autoconnect = nullptr;   // the auto-connect lists; nullptr: no entries
 };
 
 class TreeFacet final : private TreeHost, private MBusUpdateHost {
