@@ -10,6 +10,7 @@
 #include "requests/testing/request_bench.h"
 
 using namespace vx;
+namespace rt = vx::requests::testing;
 using namespace vx::requests;
 
 namespace {
@@ -23,7 +24,7 @@ uint8_t Take(const uint8_t*& p, size_t& n) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  testing::RequestBench b(size % 2 == 0);
+  rt::RequestBench b(size % 2 == 0);
   const uint8_t* p = data;
   size_t n = size;
   int steps = 0;

@@ -15,7 +15,8 @@ struct Holding : ::testing::Test {
   RequestBench b;
   std::vector<std::string> Askers() const {
     std::vector<std::string> out;
-    for (size_t k = 0; k < b.presenter->List().Count(); ++k) out.push_back(b.presenter->List().At(k).RemoteIP);
+    for (size_t k = 0; k < b.presenter->List().Count(); ++k)
+      out.push_back(b.presenter->List().At(k).RemoteIP);
     return out;
   }
 };
@@ -23,8 +24,8 @@ struct Holding : ::testing::Test {
 TEST_F(Holding, RequestForAHeldDeviceShowsTheReplyDialogAfterHalfASecond) {
   b.Event(kCodeAsk, "10.0.0.2", 3, "10.0.0.21", "PC-B");
   ASSERT_EQ(b.presenter->List().Count(), 1u);
-  EXPECT_EQ(b.presenter->List().Front(),
-            (RequestEntry{"PC-B", "10.0.0.21", "uds1 - 10.0.0.2", "PRINTER - Acme - Laser 7", "10.0.0.2", "3"}));
+  EXPECT_EQ(b.presenter->List().Front(), (RequestEntry{"PC-B", "10.0.0.21", "uds1 - 10.0.0.2",
+                                                       "PRINTER - Acme - Laser 7", "10.0.0.2", "3"}));
   EXPECT_EQ(b.reply.info, (RequestInfo{"PC-B (10.0.0.21)", "uds1 - 10.0.0.2", "PRINTER - Acme - Laser 7"}));
   EXPECT_EQ(b.presenter->ReplyDeviceNo(), "3");
   EXPECT_EQ(b.presenter->ReplyBusHandle(), b.f.Server("10.0.0.2")->data->TcpBusHandle);
@@ -55,7 +56,8 @@ TEST_F(Holding, AcceptRefusesEveryOtherAskerThenUnlocksAndReleases) {
   b.Event(kCodeAsk, "10.0.0.2", 3, "10.0.0.22", "PC-C");
   b.Event(kCodeAsk, "10.0.0.2", 4, "10.0.0.23", "PC-D");
   b.presenter->AcceptBtnClick();
-  EXPECT_EQ(b.Sent(), (std::vector<SentRequest>{{"10.0.0.2", 4, 2, "10.0.0.23"}, {"10.0.0.2", 3, 2, "10.0.0.22"}}));
+  EXPECT_EQ(b.Sent(),
+            (std::vector<SentRequest>{{"10.0.0.2", 4, 2, "10.0.0.23"}, {"10.0.0.2", 3, 2, "10.0.0.22"}}));
   auto unlocks = b.Calls("10.0.0.2", bus::kIoctlUnlockDevice);
   ASSERT_EQ(unlocks.size(), 1u);
   EXPECT_EQ(bus::ParseLock(unlocks[0].input)->device_no, 3);
@@ -100,7 +102,8 @@ TEST_F(Holding, RejectAndTheCloseBoxRefuseEveryEntryFromTheFront) {
   b.Run(500);
   b.Event(kCodeAsk, "10.0.0.2", 4, "10.0.0.22");
   b.presenter->RejectBtnClick();
-  EXPECT_EQ(b.Sent(), (std::vector<SentRequest>{{"10.0.0.2", 4, 2, "10.0.0.22"}, {"10.0.0.2", 3, 2, "10.0.0.21"}}));
+  EXPECT_EQ(b.Sent(),
+            (std::vector<SentRequest>{{"10.0.0.2", 4, 2, "10.0.0.22"}, {"10.0.0.2", 3, 2, "10.0.0.21"}}));
   EXPECT_TRUE(b.Calls("10.0.0.2", bus::kIoctlReleaseDevice).empty());
   EXPECT_FALSE(b.reply.shown);
 
@@ -165,8 +168,8 @@ TEST_F(Holding, WithdrawalFromAnUnknownAddressReopensTheDialogWithTheLastEntry) 
 }
 
 TEST_F(Holding, CommandOneForADeviceOfAnotherPcIsDroppedWithoutAnswer) {
-  b.Event(kCodeAsk, "10.0.0.2", 1, "10.0.0.21");  // held by PC-B
-  b.Event(kCodeAsk, "10.0.0.2", 9, "10.0.0.21");  // no such device
+  b.Event(kCodeAsk, "10.0.0.2", 1, "10.0.0.21");   // held by PC-B
+  b.Event(kCodeAsk, "10.0.0.2", 9, "10.0.0.21");   // no such device
   b.Event(kCodeAsk, "10.0.0.77", 3, "10.0.0.21");  // no such server
   b.Run(1000);
   EXPECT_TRUE(b.presenter->List().Empty());
@@ -251,7 +254,8 @@ TEST_F(Holding, RecordsShorterThanTheirNameOrTheirLengthAreDropped) {
   b.presenter->OnRequestToUse(full, int(full.size()) - 1);  // the name's last byte is missing
   b.presenter->OnRequestToUse(full, 14);                    // not even the fixed part
   b.presenter->OnRequestToUse(full, -1);
-  b.presenter->OnRequestToUse(std::span<const uint8_t>(full).first(20), int(full.size()));  // length past the buffer
+  b.presenter->OnRequestToUse(std::span<const uint8_t>(full).first(20),
+                              int(full.size()));  // length past the buffer
   auto device_list_event = full;
   device_list_event[0] = bus::kEventUpdateDeviceList;
   b.presenter->OnRequestToUse(device_list_event, int(device_list_event.size()));

@@ -9,7 +9,9 @@ namespace vx::requests {
 
 namespace {
 
-std::string T(bool japanese, ui::TextId id) { return std::string(ui::Text(japanese ? "Japanese" : "English", id)); }
+std::string T(bool japanese, ui::TextId id) {
+  return std::string(ui::Text(japanese ? "Japanese" : "English", id));
+}
 
 }  // namespace
 

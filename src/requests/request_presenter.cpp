@@ -173,7 +173,8 @@ void RequestPresenter::Poll() {
     }
     TraceLine(std::string("Request : the freed device could not be taken : ") +
               devices::ConnectResultName(result));
-    if (options_.japanese) host_.ShowMessage(std::string(ui::Text("Japanese", ui::TextId::Request_MsgClaimFailed)));
+    if (options_.japanese)
+      host_.ShowMessage(std::string(ui::Text("Japanese", ui::TextId::Request_MsgClaimFailed)));
     if (wait_.IsShown()) SetReplyState(ReplyState::kFailed);
     return;
   }

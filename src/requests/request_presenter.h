@@ -61,8 +61,8 @@ struct RequestInfo {
 };
 
 enum class WaitTitle { kTitle, kTitleOK, kTitleReject };  // which title label shows
-enum class WaitPicture { kAnimation, kOK, kNo };           // ReqAnimate, ReqOKImage, ReqNoImage
-enum class WaitButton { kCancel, kClose };                 // CancelBtn, CloseBtn
+enum class WaitPicture { kAnimation, kOK, kNo };          // ReqAnimate, ReqOKImage, ReqNoImage
+enum class WaitButton { kCancel, kClose };                // CancelBtn, CloseBtn
 
 // What the wait dialog shows in one state, texts in the interface language.
 struct WaitDialogLook {

@@ -55,7 +55,7 @@ TEST_F(Asking, FailedRequestEnablesTheButtonAgainAndShowsNothing) {
 }
 
 TEST_F(Asking, NothingIsSentForAServerWithoutBusAFreeDeviceOrOneOfThisPc) {
-  Ask("3");  // held by this PC
+  Ask("3");                                     // held by this PC
   b.f.tree.Select(b.f.Server("10.0.0.2")->id);  // a server, not a device
   b.presenter->Action_RequestExecute();
   b.Devices("10.0.0.2", {Device(1, "PRINTER", "Acme", "Laser 9", "", 0)});
@@ -208,7 +208,8 @@ TEST_F(Asking, ClosingWhileWaitingWithdrawsOnTheFirstServerWithABus) {
   Ask();
   b.Run(2000);
   b.presenter->WaitDialogClose();
-  EXPECT_EQ(b.Sent(), (std::vector<SentRequest>{{"10.0.0.2", 1, 1, "0.0.0.0"}, {"10.0.0.2", 1, 3, "0.0.0.0"}}));
+  EXPECT_EQ(b.Sent(),
+            (std::vector<SentRequest>{{"10.0.0.2", 1, 1, "0.0.0.0"}, {"10.0.0.2", 1, 3, "0.0.0.0"}}));
   EXPECT_FALSE(b.timer.running);
   b.Run(10000);
   EXPECT_EQ(b.presenter->RequestPollCount(), 1);
@@ -282,7 +283,8 @@ TEST(Looks, EveryStateHasItsTitleButtonPictureAndCaption) {
       {ReplyState::kWaiting, WaitTitle::kTitle, WaitButton::kCancel, WaitPicture::kAnimation,
        "Please wait for the reply..."},
       {ReplyState::kConnected, WaitTitle::kTitleOK, WaitButton::kClose, WaitPicture::kOK, "Got the reply !"},
-      {ReplyState::kRefused, WaitTitle::kTitleReject, WaitButton::kClose, WaitPicture::kNo, "Got the reply !"},
+      {ReplyState::kRefused, WaitTitle::kTitleReject, WaitButton::kClose, WaitPicture::kNo,
+       "Got the reply !"},
       {ReplyState::kFailed, WaitTitle::kTitleReject, WaitButton::kClose, WaitPicture::kNo, "Got the reply !"},
   };
   for (const Row& r : rows) {
@@ -299,7 +301,8 @@ TEST(Looks, EveryStateHasItsTitleButtonPictureAndCaption) {
   EXPECT_EQ(LookOfWaitDialog(ReplyState::kWaiting, true).device_label, "USBデバイス：");
   ReplyDialogLook reply = LookOfReplyDialog(false);
   EXPECT_EQ(reply.question, "Note : Click \"Accept\" will disconnect the device right now.");
-  EXPECT_EQ(LookOfReplyDialog(true).question, "【注意】［承諾］をクリックすると、すぐにUSBデバイスを切断します。");
+  EXPECT_EQ(LookOfReplyDialog(true).question,
+            "【注意】［承諾］をクリックすると、すぐにUSBデバイスを切断します。");
   EXPECT_EQ(LookOfReplyDialog(true).caption, "切断要求に応答してください。");
 }
 

@@ -32,7 +32,8 @@ std::vector<uint8_t> RequestRecord(int command, const std::string& server_ip, in
 }
 
 RequestBench::RequestBench(bool japanese) {
-  f.driver.SetBusList({model::testing::Bus("uds1", "10.0.0.2", 1), model::testing::Bus("uds2", "10.0.0.3", 1)});
+  f.driver.SetBusList(
+      {model::testing::Bus("uds1", "10.0.0.2", 1), model::testing::Bus("uds2", "10.0.0.3", 1)});
   f.info.replies["10.0.0.2"] = model::testing::Info("00:80:92:00:00:02");
   f.info.replies["10.0.0.3"] = model::testing::Info("00:80:92:00:00:03");
   f.Event(Code(bus::kEventUpdateBusList));
@@ -42,8 +43,9 @@ RequestBench::RequestBench(bool japanese) {
                        Device(3, "PRINTER", "Acme", "Laser 7", kThisPc, 2),
                        Device(4, "SCANNER", "Acme", "Scan 1", kThisPc, 2)});
   Devices("10.0.0.3", {Device(1, "UNKNOWN", "Odd", "Thing", kThisPc, 2)});
-  presenter = std::make_unique<RequestPresenter>(RequestPorts{f.tree, wait, reply, timer, host},
-                                                 RequestOptions{.japanese = japanese, .computer_name = kThisPc});
+  presenter =
+      std::make_unique<RequestPresenter>(RequestPorts{f.tree, wait, reply, timer, host},
+                                         RequestOptions{.japanese = japanese, .computer_name = kThisPc});
 }
 
 void RequestBench::Devices(const std::string& ip, std::vector<bus::DeviceEntry> devices) {
@@ -67,8 +69,8 @@ void RequestBench::Run(int ms) {
   f.clock.Advance(std::chrono::duration_cast<Clock::Duration>(end - f.clock.Now()));
 }
 
-void RequestBench::Event(int command, const std::string& server_ip, int device_no, const std::string& asker_ip,
-                         const std::string& host_name) {
+void RequestBench::Event(int command, const std::string& server_ip, int device_no,
+                         const std::string& asker_ip, const std::string& host_name) {
   auto record = RequestRecord(command, server_ip, device_no, asker_ip, host_name);
   std::vector<uint8_t> buffer(bus::kEventBufferSize, 0);
   std::copy(record.begin(), record.end(), buffer.begin());

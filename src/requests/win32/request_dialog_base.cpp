@@ -22,8 +22,8 @@ void RequestDialogBase::ShowOnTopCentred() {
   Show(SW_SHOWNORMAL);
 }
 
-void RequestDialogBase::ApplyFonts(bool japanese, const std::vector<int>& controls, const std::vector<int>& bold,
-                                   const std::vector<int>& tall) {
+void RequestDialogBase::ApplyFonts(bool japanese, const std::vector<int>& controls,
+                                   const std::vector<int>& bold, const std::vector<int>& tall) {
   if (!hwnd()) return;
   winui::FontArgs args;
   if (japanese) {

@@ -4,9 +4,8 @@
 // screenshot of each kept under <build>/screenshots/requests/; then the facet
 // wired as vessix.exe wires it: a request event shows the reply dialog after
 // Timer_Request's 500 ms and a click on Accept lets the device go.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -89,8 +88,8 @@ bool Screenshot(HWND window, const std::string& name) {
   info.bmiHeader.biSizeImage = size;
   bool ok = false;
   if (FILE* out = _wfopen(Widen(folder + "/" + name + ".bmp").c_str(), L"wb")) {
-    ok = fwrite(&file, sizeof(file), 1, out) == 1 && fwrite(&info.bmiHeader, sizeof(BITMAPINFOHEADER), 1, out) == 1 &&
-         fwrite(bits, 1, size, out) == size;
+    ok = fwrite(&file, sizeof(file), 1, out) == 1 &&
+         fwrite(&info.bmiHeader, sizeof(BITMAPINFOHEADER), 1, out) == 1 && fwrite(bits, 1, size, out) == size;
     fclose(out);
   }
   SelectObject(memory, old);

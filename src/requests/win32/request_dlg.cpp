@@ -33,12 +33,13 @@ HBITMAP LoadPicture(const wchar_t* name) {
   return bitmap;
 }
 
-const std::vector<int> kLabels = {IDC_REQ_TITLE,       IDC_REQ_TITLE_OK, IDC_REQ_TITLE_REJECT, IDC_REQ_REMOTE_TEXT,
-                                  IDC_REQ_REMOTE,      IDC_REQ_SERVER_TEXT, IDC_REQ_SERVER,    IDC_REQ_DEVICE_TEXT,
-                                  IDC_REQ_DEVICE,      IDC_REQ_CANCEL,   IDC_REQ_CLOSE};
+const std::vector<int> kLabels = {IDC_REQ_TITLE,       IDC_REQ_TITLE_OK,    IDC_REQ_TITLE_REJECT,
+                                  IDC_REQ_REMOTE_TEXT, IDC_REQ_REMOTE,      IDC_REQ_SERVER_TEXT,
+                                  IDC_REQ_SERVER,      IDC_REQ_DEVICE_TEXT, IDC_REQ_DEVICE,
+                                  IDC_REQ_CANCEL,      IDC_REQ_CLOSE};
 const std::vector<int> kTitles = {IDC_REQ_TITLE, IDC_REQ_TITLE_OK, IDC_REQ_TITLE_REJECT};
-const std::vector<int> kTall = {IDC_REQ_TITLE,       IDC_REQ_TITLE_OK, IDC_REQ_TITLE_REJECT,
-                                IDC_REQ_REMOTE_TEXT, IDC_REQ_REMOTE,   IDC_REQ_SERVER_TEXT,
+const std::vector<int> kTall = {IDC_REQ_TITLE,       IDC_REQ_TITLE_OK,    IDC_REQ_TITLE_REJECT,
+                                IDC_REQ_REMOTE_TEXT, IDC_REQ_REMOTE,      IDC_REQ_SERVER_TEXT,
                                 IDC_REQ_SERVER,      IDC_REQ_DEVICE_TEXT, IDC_REQ_DEVICE};
 
 }  // namespace
@@ -137,8 +138,8 @@ void RequestDlg::DrawFrame(const DRAWITEMSTRUCT& item) {
   HGDIOBJ old = SelectObject(memory, frames_.get());
   const int left = r.left + ((r.right - r.left) - kAnimationFrameSize) / 2;
   const int top = r.top + ((r.bottom - r.top) - kAnimationFrameSize) / 2;
-  BitBlt(item.hDC, left, top, kAnimationFrameSize, kAnimationFrameSize, memory, frame_ * kAnimationFrameSize, 0,
-         SRCCOPY);
+  BitBlt(item.hDC, left, top, kAnimationFrameSize, kAnimationFrameSize, memory, frame_ * kAnimationFrameSize,
+         0, SRCCOPY);
   SelectObject(memory, old);
   DeleteDC(memory);
 }

@@ -29,10 +29,10 @@ struct RequestFacetArgs {
   bool japanese = false;
   std::string computer_name;
   // --- The main window around the requests ---
-  std::function<void(bool)> set_request_enabled;           // SBtn_Request / MItem_Request
-  std::function<void(const std::string&)> show_message;    // OK box captioned with the title
-  std::function<bool()> closing;                           // the main window is closing
-  std::function<void()> refresh_selection;                 // Action_UDSClickExecute
+  std::function<void(bool)> set_request_enabled;         // SBtn_Request / MItem_Request
+  std::function<void(const std::string&)> show_message;  // OK box captioned with the title
+  std::function<bool()> closing;                         // the main window is closing
+  std::function<void()> refresh_selection;               // Action_UDSClickExecute
 };
 
 class RequestFacet final : private RequestHost, private RequestTimer {

@@ -6,10 +6,9 @@ namespace vx::requests::win32 {
 
 namespace {
 
-const std::vector<int> kControls = {IDC_RECV_TITLE,       IDC_RECV_REMOTE_TEXT, IDC_RECV_REMOTE,
-                                    IDC_RECV_SERVER_TEXT, IDC_RECV_SERVER,      IDC_RECV_DEVICE_TEXT,
-                                    IDC_RECV_DEVICE,      IDC_RECV_QUESTION,    IDC_RECV_ACCEPT,
-                                    IDC_RECV_REJECT};
+const std::vector<int> kControls = {
+    IDC_RECV_TITLE,       IDC_RECV_REMOTE_TEXT, IDC_RECV_REMOTE,   IDC_RECV_SERVER_TEXT, IDC_RECV_SERVER,
+    IDC_RECV_DEVICE_TEXT, IDC_RECV_DEVICE,      IDC_RECV_QUESTION, IDC_RECV_ACCEPT,      IDC_RECV_REJECT};
 const std::vector<int> kTall = {IDC_RECV_TITLE,  IDC_RECV_REMOTE_TEXT, IDC_RECV_REMOTE, IDC_RECV_SERVER_TEXT,
                                 IDC_RECV_SERVER, IDC_RECV_DEVICE_TEXT, IDC_RECV_DEVICE};
 
