@@ -133,7 +133,7 @@ void RequestPresenter::Action_RequestExecute() {
 }
 
 void RequestPresenter::Poll() {
-  if (host_.Closing()) return;
+  if (host_.Closing() || host_.TreeBusy()) return;
   ++poll_count_;
   tree_.View().SetTreeEnabled(false);
   bool found = false, held_here = false;

@@ -132,6 +132,9 @@ class RequestHost {
   virtual bool Closing() const = 0;
   // The selection refresh (which device commands are available).
   virtual void RefreshSelection() = 0;
+  // A refresh of the tree is running (its waits let ticks in): a poll then
+  // waits for the next tick.
+  virtual bool TreeBusy() const = 0;
 };
 
 struct RequestPorts {

@@ -235,6 +235,19 @@ TEST_F(Asking, RefusedThenANewRequestGetsTheWholeLimitAgain) {
   EXPECT_EQ(b.presenter->RequestPollCount(), 0);
 }
 
+TEST_F(Asking, PollWaitsWhileATreeRefreshRuns) {
+  Ask();
+  Freed(1);
+  b.host.tree_busy = true;
+  b.Run(4000);
+  EXPECT_EQ(b.presenter->RequestPollCount(), 0);
+  EXPECT_TRUE(b.Calls("10.0.0.2", bus::kIoctlClaimDevice).empty());
+  EXPECT_TRUE(b.timer.running);
+  b.host.tree_busy = false;
+  b.Run(2000);
+  EXPECT_EQ(b.wait.Look().state, ReplyState::kConnected);
+}
+
 TEST_F(Asking, NoPollWhileTheMainWindowCloses) {
   Ask();
   Freed(1);

@@ -206,7 +206,8 @@ int Run() {
               messages.Show(text, title, MsgButtons::kOk, MsgIcon::kNone);
             },
         .closing = [&presenter] { return presenter.closing(); },
-        .refresh_selection = [&tree] { tree.Presenter().Action_UDSClickExecute(); }});
+        .refresh_selection = [&tree] { tree.Presenter().Action_UDSClickExecute(); },
+        .tree_busy = [&tree] { return tree.List().Busy(); }});
     tree.SetRequests(&request_facet->Requests());
     requests::win32::RequestFacet* facet = request_facet.get();
     form.action(MainAction::Action_Request).SetHandler([facet] { facet->Action_RequestExecute(); });

@@ -72,10 +72,12 @@ class FakeRequestHost final : public RequestHost {
   std::vector<std::string> messages;
   bool closing = false;
   int refreshes = 0;
+  bool tree_busy = false;
   void SetRequestEnabled(bool e) override { request_enabled = e, request_enabled_log.push_back(e); }
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   bool Closing() const override { return closing; }
   void RefreshSelection() override { ++refreshes; }
+  bool TreeBusy() const override { return tree_busy; }
 };
 
 // One request-device call as the driver received it.

@@ -212,7 +212,8 @@ TEST_F(Dialogs, FacetShowsTheReplyDialogAfterTheTimerAndAcceptReleases) {
                       .set_request_enabled = [&](bool on) { request_enabled = on; },
                       .show_message = {},
                       .closing = [] { return false; },
-                      .refresh_selection = {}});
+                      .refresh_selection = {},
+                      .tree_busy = {}});
   EXPECT_EQ(CaptionOf(reply.hwnd()), "Please reply to the request !");
   auto record = testing::RequestRecord(kCodeAsk, "10.0.0.2", 3, "10.0.0.21", "PC-B");
   facet.Requests().OnRequestToUse(record, int(record.size()));

@@ -40,6 +40,8 @@ void RequestFacet::RefreshSelection() {
   if (args_.refresh_selection) args_.refresh_selection();
 }
 
+bool RequestFacet::TreeBusy() const { return args_.tree_busy && args_.tree_busy(); }
+
 void RequestFacet::Start(int interval_ms) {
   timer_request_.SetEnabled(false);
   timer_request_.SetInterval(unsigned(interval_ms));

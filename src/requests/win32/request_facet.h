@@ -33,6 +33,7 @@ struct RequestFacetArgs {
   std::function<void(const std::string&)> show_message;  // OK box captioned with the title
   std::function<bool()> closing;                         // the main window is closing
   std::function<void()> refresh_selection;               // Action_UDSClickExecute
+  std::function<bool()> tree_busy;                       // a tree refresh is running
 };
 
 class RequestFacet final : private RequestHost, private RequestTimer {
@@ -55,6 +56,7 @@ class RequestFacet final : private RequestHost, private RequestTimer {
   void ShowMessage(const std::string& text) override;
   bool Closing() const override;
   void RefreshSelection() override;
+  bool TreeBusy() const override;
   // RequestTimer (Timer_Request)
   void Start(int interval_ms) override;
   void Stop() override;
