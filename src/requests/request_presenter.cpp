@@ -78,7 +78,8 @@ void RequestPresenter::Timer_RequestTimer() {
       break;
     case kRefusalIntervalMs:
       refusal_pending_ = false;
-      if (wait_.IsShown()) SetReplyState(ReplyState::kRefused);
+      // A late refusal does not turn an answered request into a refused one.
+      if (wait_.IsShown() && reply_state_ == ReplyState::kWaiting) SetReplyState(ReplyState::kRefused);
       break;
     case kPollIntervalMs:
       Poll();

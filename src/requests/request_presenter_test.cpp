@@ -215,6 +215,16 @@ TEST_F(Asking, ClosingWhileWaitingWithdrawsOnTheFirstServerWithABus) {
   EXPECT_EQ(b.presenter->RequestPollCount(), 1);
 }
 
+TEST_F(Asking, LateRefusalLeavesAConnectedDialogConnected) {
+  Ask();
+  Freed(1);
+  b.Run(2000);
+  b.Event(kCodeRefuse, "10.0.0.2", 1, "10.0.0.9");
+  b.Run(1000);
+  EXPECT_EQ(b.wait.Look().state, ReplyState::kConnected);
+  EXPECT_FALSE(b.presenter->LastReplyRefused());
+}
+
 TEST_F(Asking, RefusalWhileNoDialogIsShownChangesNothingVisible) {
   b.Event(kCodeRefuse, "10.0.0.2", 1, "10.0.0.9");
   b.Run(1000);
