@@ -94,6 +94,28 @@ enum class TextId : uint16_t {
   Msg_ConnectFailed,
   Msg_StorageInUse,
   Msg_DisconnectFailed,
+  // --- Sharing requests: the wait dialog TRequestDlg ---
+  RequestDlg_Wait,
+  RequestDlg_Title,
+  RequestDlg_TitleOK,
+  RequestDlg_TitleReject,
+  RequestDlg_TitleFailed,  // the freed device could not be connected
+  RequestDlg_Replied,
+  RequestDlg_CancelBtn,
+  RequestDlg_CloseBtn,
+  // --- Sharing requests: labels of both dialogs ---
+  Request_RemotePCText,
+  Request_ServerText,
+  Request_DeviceText,
+  // --- Sharing requests: the reply dialog TRequestRecvDlg ---
+  RequestRecvDlg_Caption,
+  RequestRecvDlg_Title,
+  RequestRecvDlg_Question,
+  RequestRecvDlg_AcceptBtn,
+  RequestRecvDlg_RejectBtn,
+  // --- Sharing requests: messages (Japanese only) ---
+  Request_MsgClaimFailed,
+  Request_MsgReleaseFailed,
 
   kCount  // not a text: the number of ids
 };

@@ -65,6 +65,24 @@ constexpr TextEntry kEntries[] = {
     {Msg_HeldDevices, "接続中のデバイスがあります。終了すると切断されますが、よろしいですか？"},
     // Msg_InstallFailed and Msg_NoNetwork exist only in Japanese.
     // The device commands' messages exist only in Japanese.
+
+    {RequestDlg_Wait, "Please wait for the reply..."},
+    {RequestDlg_Title, "!!! Request to connect device !!!"},
+    {RequestDlg_TitleOK, "!!! Connected device successfully !!!"},
+    {RequestDlg_TitleReject, "!!! The remote pc rejected the request !!!"},
+    {RequestDlg_TitleFailed, "!!! The device could not be connected !!!"},
+    {RequestDlg_Replied, "Got the reply !"},
+    {RequestDlg_CancelBtn, "Cancel"},
+    {RequestDlg_CloseBtn, "Close"},
+    {Request_RemotePCText, "Remote User :"},
+    {Request_ServerText, "Server :"},
+    {Request_DeviceText, "Device :"},
+    {RequestRecvDlg_Caption, "Please reply to the request !"},
+    {RequestRecvDlg_Title, "!!! Remote User request to connect device !!!"},
+    {RequestRecvDlg_Question, "Note : Click \"Accept\" will disconnect the device right now."},
+    {RequestRecvDlg_AcceptBtn, "Accept"},
+    {RequestRecvDlg_RejectBtn, "Reject"},
+    // Request_MsgClaimFailed and Request_MsgReleaseFailed exist only in Japanese.
 };
 
 }  // namespace

@@ -72,6 +72,25 @@ constexpr TextEntry kEntries[] = {
      "USBストレージは使用中のため、今すぐ停止できません。"
      "しばらく経ったあとで、再度「切断」を実行してください。"},
     {Msg_DisconnectFailed, "USBデバイスの切断に失敗しました。"},
+
+    {RequestDlg_Wait, "応答をお待ちください…"},
+    {RequestDlg_Title, "USBデバイスの切断を要求します。"},
+    {RequestDlg_TitleOK, "正常に接続できました。"},
+    {RequestDlg_TitleReject, "切断要求は拒否されました。"},
+    {RequestDlg_TitleFailed, "USBデバイスの接続に失敗しました。"},
+    {RequestDlg_Replied, "応答がありました。"},
+    {RequestDlg_CancelBtn, "キャンセル"},
+    {RequestDlg_CloseBtn, "閉じる"},
+    {Request_RemotePCText, "リモートユーザ："},
+    {Request_ServerText, "サーバ："},
+    {Request_DeviceText, "USBデバイス："},
+    {RequestRecvDlg_Caption, "切断要求に応答してください。"},
+    {RequestRecvDlg_Title, "USBデバイスの切断を要求されました。"},
+    {RequestRecvDlg_Question, "【注意】［承諾］をクリックすると、すぐにUSBデバイスを切断します。"},
+    {RequestRecvDlg_AcceptBtn, "承諾"},
+    {RequestRecvDlg_RejectBtn, "拒否"},
+    {Request_MsgClaimFailed, "USBデバイスの接続に失敗しました。"},
+    {Request_MsgReleaseFailed, "USBデバイスの切断に失敗しました。"},
 };
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include "platform/registry/win32/registry_win32.h"
 #include "platform/text_codec.h"
 #include "platform/trace.h"
+#include "requests/win32/request_facet.h"
 #include "winui/dialog.h"
 #include "winui/kit.h"
 #include "winui/main_thread_win32.h"
@@ -189,6 +190,8 @@ int Run() {
   // until their subsystems give them one.
   std::vector<std::unique_ptr<winui::Dialog>> windows;
   model::win32::AboutBox* about = nullptr;
+  requests::win32::RequestDlg* request_dlg = nullptr;
+  requests::win32::RequestRecvDlg* request_recv_dlg = nullptr;
   for (size_t k = 1; k < kWindowCreationOrder.size(); ++k) {
     std::unique_ptr<winui::Dialog> dialog;
     WaitCloseForm* wait_window = nullptr;
@@ -200,6 +203,14 @@ int Run() {
       auto box = std::make_unique<model::win32::AboutBox>();
       about = box.get();
       dialog = std::move(box);
+    } else if (kWindowCreationOrder[k] == "TRequestDlg") {
+      auto box = std::make_unique<requests::win32::RequestDlg>();
+      request_dlg = box.get();
+      dialog = std::move(box);
+    } else if (kWindowCreationOrder[k] == "TRequestRecvDlg") {
+      auto box = std::make_unique<requests::win32::RequestRecvDlg>();
+      request_recv_dlg = box.get();
+      dialog = std::move(box);
     } else {
       dialog = std::make_unique<winui::Dialog>(std::string(kWindowCreationOrder[k]));
     }
@@ -210,6 +221,33 @@ int Run() {
     }
     windows.push_back(std::move(dialog));
   }
+
+  // The sharing requests: the two dialogs, Timer_Request and the Request command.
+  std::unique_ptr<requests::win32::RequestFacet> request_facet;
+  if (request_dlg && request_dlg->hwnd() && request_recv_dlg && request_recv_dlg->hwnd()) {
+    request_facet = std::make_unique<requests::win32::RequestFacet>(requests::win32::RequestFacetArgs{
+        .tree = &tree.Tree(),
+        .wait = request_dlg,
+        .reply = request_recv_dlg,
+        .japanese = japanese,
+        .computer_name = presenter.computer_name(),
+        .set_request_enabled =
+            [main_form](bool on) { main_form->action(MainAction::Action_Request).SetEnabled(on); },
+        .show_message =
+            [&messages, title](const std::string& text) {
+              messages.Show(text, title, MsgButtons::kOk, MsgIcon::kNone);
+            },
+        .closing = [&presenter] { return presenter.closing(); },
+        .refresh_selection = [&tree] { tree.Presenter().Action_UDSClickExecute(); },
+        .tree_busy = [&tree] { return tree.List().Busy(); }});
+    tree.SetRequests(&request_facet->Requests());
+    requests::win32::RequestFacet* facet = request_facet.get();
+    form.action(MainAction::Action_Request).SetHandler([facet] { facet->Action_RequestExecute(); });
+  }
+  struct UnhookRequests {
+    model::win32::TreeFacet& tree;
+    ~UnhookRequests() { tree.SetRequests(nullptr); }
+  } unhook_requests{tree};
 
   form.SetAboutHandler([about, &presenter, japanese] {
     if (about)

@@ -83,6 +83,9 @@ class MainForm final : public winui::Window, public MainView {
   HWND blank_panel() const { return blank_panel_.hwnd(); }
   HWND application_window() const { return app_window_; }
   winui::TreeView& tree() { return tree_; }
+  // A main action (its handler and enabled state are shared by its tool
+  // button and menu items).
+  winui::Action& action(MainAction a) { return *actions_.at(a); }
 
   // --- MainView ---
   void SetCaption(const std::string& text) override;

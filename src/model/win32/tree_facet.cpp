@@ -25,7 +25,7 @@ TreeFacet::TreeFacet(TreeFacetArgs args)
   presenter_ = std::make_unique<TreePresenter>(*list_, args_.commands ? *args_.commands : no_commands_,
                                                static_cast<TreeHost&>(*this));
   events_ = std::make_unique<DriverEvents>(
-      DriverEventPorts{*list_, *presenter_, discovery_, no_requests_, SystemClock(), quiet_, args_.closing});
+      DriverEventPorts{*list_, *presenter_, discovery_, requests_, SystemClock(), quiet_, args_.closing});
   mbus_ = std::make_unique<MBusUpdate>(*list_, static_cast<MBusUpdateHost&>(*this), SystemClock(), quiet_);
   mbus_->SetTitle(args_.title);
   view_.Bind(presenter_.get());

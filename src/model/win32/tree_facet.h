@@ -70,6 +70,8 @@ class TreeFacet final : private TreeHost, private MBusUpdateHost {
   // Set while BuildTcpBus waits: the close sequence then does not wait for the reader.
   bool BusBuilding() const { return flags_.bus_building; }
   EventFlags& Flags() { return flags_; }
+  // Where the driver's request events go (nullptr: nowhere).
+  void SetRequests(DeviceRequests* requests) { requests_.target = requests; }
 
   ServerTree& Tree() { return tree_; }
   ServerList& List() { return *list_; }
@@ -96,7 +98,13 @@ class TreeFacet final : private TreeHost, private MBusUpdateHost {
   BusListQuiet quiet_;
   NoAutoConnectEntries autoconnect_;
   CommandsNotBuilt no_commands_;
-  RequestsNotBuilt no_requests_;
+  // Hands request events to the sharing requests, once they exist.
+  struct RequestsRelay final : DeviceRequests {
+    DeviceRequests* target = nullptr;
+    void OnRequestToUse(std::span<const uint8_t> record, int length) override {
+      if (target) target->OnRequestToUse(record, length);
+    }
+  } requests_;
   DiscoveryLink discovery_;
   std::unique_ptr<ServerList> list_;
   std::unique_ptr<TreePresenter> presenter_;
