@@ -129,7 +129,11 @@ int Run() {
   device_options.japanese = japanese;
   device_options.title = title;
   device_options.closing = [&presenter] { return presenter.closing(); };
-  device_options.request_dialog_shown = [] { return false; };  // the requests subsystem tells
+  // The request wait dialog hides the Request command while it is shown.
+  requests::win32::RequestFacet* request_facet_ptr = nullptr;
+  device_options.request_dialog_shown = [&request_facet_ptr] {
+    return request_facet_ptr != nullptr && request_facet_ptr->WaitDialogShown();
+  };
   devices::DeviceCommands device_commands(
       devices::DeviceCommandPorts{device_view, settle_pump, *ejector, *viewer, printer_queues},
       device_options);
@@ -242,12 +246,17 @@ int Run() {
         .tree_busy = [&tree] { return tree.List().Busy(); }});
     tree.SetRequests(&request_facet->Requests());
     requests::win32::RequestFacet* facet = request_facet.get();
+    request_facet_ptr = facet;
     form.action(MainAction::Action_Request).SetHandler([facet] { facet->Action_RequestExecute(); });
   }
   struct UnhookRequests {
     model::win32::TreeFacet& tree;
-    ~UnhookRequests() { tree.SetRequests(nullptr); }
-  } unhook_requests{tree};
+    requests::win32::RequestFacet*& facet;
+    ~UnhookRequests() {
+      tree.SetRequests(nullptr);
+      facet = nullptr;
+    }
+  } unhook_requests{tree, request_facet_ptr};
 
   form.SetAboutHandler([about, &presenter, japanese] {
     if (about)
