@@ -3,18 +3,26 @@
 // What this PC's device registry says about a device: its USB functions, the
 // device key examined, its print and fax queues and its scanner entries. The
 // first form takes the ids from the server's device list (through the bus
-// driver), the second takes them as given. `--registry FILE.reg` classifies
-// against a REGEDIT4 file instead of the system registry (natively, where
-// there is no device registry, it is required).
+// driver), the second takes them as given. Both add the auto-connect
+// elements of this user whose vid, pid and serial are the device's, on any
+// server: the bus driver's server list gives no MAC address to narrow them.
+// `--registry FILE.reg` reads the device keys and the auto-connect store
+// from one REGEDIT4 file instead of the system registry (natively, where
+// there is no registry, it is required).
 // Exit 0 when the device was found on this PC, 1 when not (or when the
 // server's device cannot be read), 2 for usage.
 #include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "app/settings_store.h"
+#include "autoconnect/auto_connect_store.h"
+#include "autoconnect/system_registry.h"
 #include "busdriver/operations.h"
 #include "classify/classify.h"
 #include "classify/system_registry.h"
@@ -80,6 +88,43 @@ std::string ReadDeviceIds(Options* o) {
   return {};
 }
 
+// One auto-connect element of the device and its index in its list.
+struct AutoConnectMatch {
+  const autoconnect::AutoConnectPrinter* element;
+  size_t index;
+};
+
+// The printer elements, then the fax elements, of the store whose vid, pid
+// and serial are the device's, compared as the server tree compares them
+// (the texts exactly as the device list gives them). Reads only: a store
+// without an auto-connect key has no elements (and the key is not created).
+std::vector<AutoConnectMatch> MatchingAutoConnect(autoconnect::AutoConnectStore& store, const Options& o) {
+  std::vector<AutoConnectMatch> out;
+  RegOpen existing = store.registry().Open(
+      RegRoot::kCurrentUser, autoconnect::AutoConnectKeyPath(store.base_key()), RegAccess::kQuery);
+  if (existing.status != RegStatus::kOk) {
+    if (existing.status != RegStatus::kNotFound)
+      std::fprintf(stderr, "vessix-cli classify: the auto-connect key cannot be read (%s)\n",
+                   RegStatusName(existing.status));
+    return out;
+  }
+  existing.key.reset();
+  store.ReadAutoConnectReg();
+  const std::string identity = o.vid + " - " + o.pid + " - " + o.serial;
+  for (const autoconnect::AutoConnectList* list : {&store.ACPrinterList, &store.ACFaxList})
+    for (size_t k = 0; k < list->size(); ++k)
+      if ((*list)[k]->Identity() == identity) out.push_back({(*list)[k].get(), k});
+  return out;
+}
+
+void PrintAutoConnect(const std::vector<AutoConnectMatch>& matches) {
+  std::printf("auto-connect entries (this vid, pid and serial on any server): %s\n",
+              matches.empty() ? "none" : std::to_string(matches.size()).c_str());
+  for (const auto& [e, index] : matches)
+    std::printf("  %s [%zu] queue \"%s\" (%s), server %s MAC %s\n", e->Kind.c_str(), index,
+                e->QueueName.c_str(), e->QueuePort.c_str(), e->ServerIP.c_str(), e->ServerMAC.c_str());
+}
+
 void PrintText(const Options& o, USBClass flags, const std::string& key, const DeviceDriverInfo& info) {
   std::printf("device: vid %s pid %s serial \"%s\"\n", o.vid.c_str(), o.pid.c_str(), o.serial.c_str());
   if (!flags) {
@@ -133,9 +178,24 @@ int Classify(Options o) {
   DeviceClassifier classifier(*registry);
   DeviceDriverInfo info;
   const USBClass flags = classifier.WhatInterface(o.vid, o.pid, o.serial, &info, true);
+  Registry* store_registry = file_registry ? file_registry.get() : autoconnect::SystemRegistry();
+  std::optional<autoconnect::AutoConnectStore> store;
+  std::vector<AutoConnectMatch> matches;
+  if (store_registry) {
+    store.emplace(*store_registry, std::string(app::kSettingsKey));
+    matches = MatchingAutoConnect(*store, o);
+  }
   if (o.json) {
     Json functions = Json::array();
     for (const auto& n : USBClassNames(flags)) functions.push_back(n);
+    Json entries = Json::array();
+    for (const auto& [e, index] : matches)
+      entries.push_back(Json{{"kind", e->Kind},
+                             {"server_mac", e->ServerMAC},
+                             {"server_ip", e->ServerIP},
+                             {"queue", e->QueueName},
+                             {"port", e->QueuePort},
+                             {"index", index}});
     PrintJsonLine(Json{{"USBClass", flags},
                        {"functions", functions},
                        {"DeviceIDStr", classifier.DeviceIDStr()},
@@ -145,9 +205,11 @@ int Classify(Options o) {
                        {"FaxPort", info.FaxPort},
                        {"ScanNameWIA", info.ScanNameWIA},
                        {"ScanNameTwain", info.ScanNameTwain},
-                       {"ScanDeviceID", info.ScanDeviceID}});
+                       {"ScanDeviceID", info.ScanDeviceID},
+                       {"autoconnect", entries}});
   } else {
     PrintText(o, flags, classifier.DeviceIDStr(), info);
+    PrintAutoConnect(matches);
   }
   std::fflush(stdout);
   return flags ? 0 : 1;
@@ -162,7 +224,8 @@ void Register(CLI::App& root, Actions& actions) {
   cmd->add_option("--vid", o->vid, "the vendor id (four hexadecimal digits), without a server");
   cmd->add_option("--pid", o->pid, "the product id (four hexadecimal digits), without a server");
   cmd->add_option("--serial", o->serial, "the serial number as the server reports it (empty: none)");
-  cmd->add_option("--registry", o->registry_file, "classify against this REGEDIT4 file");
+  cmd->add_option("--registry", o->registry_file,
+                  "read the device keys and the auto-connect store from this REGEDIT4 file");
   cmd->add_flag("--json", o->json, "the result as one JSON object");
   actions.Bind(cmd, [o] { return Classify(*o); });
 }
