@@ -100,22 +100,89 @@ wait_hook() {  # wait_hook IP NO COUNT
 #     USBCLASS_SCANNER; DeviceIDStr the DOT4USB bridge; PrinterName "Orbit OfficeJet MX Series",
 #     FaxName "Orbit OfficeJet MX Fax" (DOT4_nnn ports), ScanNameWIA "Orbit OfficeJet MX Scanner",
 #     ScanNameTwain "Orbit OfficeJet MX TWAIN"
-classify_check() {  # classify_check IP NO FUNCTION...: the classification of a connected device
-  local ip=$1 no=$2
-  shift 2
+# The names are not written out below: they are predicted from the device in
+# the demo's JSON (its profile, manufacturer, product and overrides, named as
+# vx-pnp names them) and from what its profile's template creates (a print
+# queue named {{queue}}, a fax queue named {{fax_queue}}, a still-image
+# device named {{scanner_name}}, a TWAIN data source {{twain_ds}}); a name the
+# template does not create must be empty. Each port is the one its queue has
+# in PC 1's registry.
+demo=$src/lab/demo/servers.json
+templates=$src/lab/pnp/templates
+pnp_names() {  # pnp_names IP NO: the device's profile and the names vx-pnp derives for it (JSON)
+  jq -c --arg ip "$1" --argjson no "$2" '
+    .servers[] | select(.ip == $ip) | .devices[] | select(.device_no == $no) |
+    (if (.pnp | type) == "object" then .pnp else {profile: .pnp} end) as $o |
+    ($o.model // ([.manufacturer, .product] | map(select(. != null and . != "")) | join(" "))) as $m |
+    ($o.driver // "\($m) Series") as $driver | ($o.fax_driver // "\($m) Fax") as $fax_driver |
+    {profile: $o.profile, queue: ($o.queue // $driver), fax_queue: ($o.fax_queue // $fax_driver),
+     scanner_name: ($o.scanner_name // (if $o.profile == "scanner" then $m else "\($m) Scanner" end)),
+     twain_ds: ($o.twain_ds // "\($m) TWAIN")}' "$demo"
+}
+predicted() {  # predicted IP NO FIELD: the value classify must give for FIELD
+  local names tmpl marker name
+  names=$(pnp_names "$1" "$2")
+  [ -n "$names" ] || fail "no device $1 #$2 in $demo"
+  tmpl=$templates/$(jq -r .profile <<<"$names").reg
+  [ -f "$tmpl" ] || fail "no template $tmpl"
+  case $3 in
+    PrinterName) marker='Control\Print\Printers\{{queue}}]' name=queue ;;
+    FaxName) marker='Control\Print\Printers\{{fax_queue}}]' name=fax_queue ;;
+    ScanNameWIA) marker='"SubClass"="StillImage"' name=scanner_name ;;
+    ScanNameTwain) marker='"TwainDS"="{{twain_ds}}"' name=twain_ds ;;
+  esac
+  if grep -qF "$marker" "$tmpl"; then jq -r ".$name" <<<"$names"; fi
+}
+# classify_check IP NO AUTOCONNECT FUNCTION...: the classification of a
+# connected device; AUTOCONNECT the auto-connect elements it must list, each
+# "KIND MAC QUEUE" and ";" between them (empty: none).
+classify_check() {
+  local ip=$1 no=$2 autoconnect=$3
+  shift 3
   if [ ! -f "$cli_exe" ] ||
     ! VX_BINARY_DIR="$wb" "$src/tests/wine/wine-run.sh" "$cli_exe" classify --help >/dev/null 2>&1; then
     echo "pnp_lab: classification of $ip #$no not checked: no vessix-cli.exe with classify"
     return 0
   fi
-  local out f
+  local out f want port
   out=$(VX_BINARY_DIR="$wb" VESSIX_BUS_EMULATOR=127.0.0.1:7600 VESSIX_COMPUTER_NAME=VXPC1 \
-    "$src/tests/wine/wine-run.sh" "$cli_exe" classify "$ip" "$no" --json 2>"$work/classify.err") ||
+    "$src/tests/wine/wine-run.sh" "$cli_exe" classify "$ip" "$no" --json 2>"$work/classify.err" | tr -d '\r') ||
     fail "classify $ip #$no: $out $(cat "$work/classify.err")"
+  jq -e . >/dev/null 2>&1 <<<"$out" || fail "classify $ip #$no: not JSON: $out"
   for f in "$@"; do
-    echo "$out" | grep -q "\"$f\"" || fail "classify $ip #$no: no $f in $out"
+    jq -e --arg f "$f" '.functions | index($f)' >/dev/null <<<"$out" || fail "classify $ip #$no: no $f in $out"
   done
-  pass "classify $ip #$no: $*"
+  for f in PrinterName FaxName ScanNameWIA ScanNameTwain; do
+    want=$(predicted "$ip" "$no" "$f")
+    expect "classify $ip #$no $f" "$(jq -r ".$f" <<<"$out")" "$want"
+  done
+  for f in Printer Fax; do
+    want=$(jq -r ".${f}Name" <<<"$out")
+    [ -n "$want" ] || continue
+    port=$(value "Control\\Print\\Printers\\$want" Port)
+    [ -n "$port" ] || fail "classify $ip #$no: no queue '$want' in PC 1's registry"
+    expect "classify $ip #$no ${f}Port" "$(jq -r ".${f}Port" <<<"$out")" "$port"
+  done
+  expect "classify $ip #$no auto-connect elements" \
+    "$(jq -r '.autoconnect | map("\(.kind) \(.server_mac) \(.queue)") | join(";")' <<<"$out")" "$autoconnect"
+  pass "classify $ip #$no: $*; the names the fixtures predict; auto-connect '$autoconnect'"
+}
+# add_autoconnect IP NO: an auto-connect entry for the printer function of the
+# device, in PC 1's store, as the program writes one when a queue is registered.
+settings='HKEY_CURRENT_USER\Software\Marvex\VUV Eruruz Odozid'
+add_autoconnect() {
+  local mac vid pid serial queue
+  mac=$(jq -r --arg ip "$1" '.servers[] | select(.ip == $ip) | .mac' "$demo")
+  read -r vid pid serial < <(jq -r --arg ip "$1" --argjson no "$2" \
+    '.servers[] | select(.ip == $ip) | .devices[] | select(.device_no == $no) | "\(.vid) \(.pid) \(.serial)"' "$demo")
+  queue=$(predicted "$1" "$2" PrinterName)
+  {
+    printf 'REGEDIT4\n\n[%s\\Auto-Connect\\MAC_%s&Vid_%s&Pid_%s&SNo_%s]\n' "$settings" "$mac" "$vid" "$pid" "$serial"
+    printf '"%s"="%s"\n' ServerIP "$1" ServerMAC "$mac" DeviceVid "$vid" DevicePid "$pid" DeviceSNo "$serial" \
+      PrinterEnable 1 PrinterName "$queue" PrinterPort "$(value "Control\\Print\\Printers\\$queue" Port)"
+  } >"$work/autoconnect.reg"
+  wreg import "Z:$work/autoconnect.reg" >/dev/null || fail "auto-connect entry not imported"
+  echo "$mac"
 }
 
 # --- 1. The printer ------------------------------------------------------------
@@ -139,7 +206,8 @@ case $child in USBPRINT\\*\\"$prefix"*) ;; *) fail "printer queue's instance $ch
 expect "USBPRINT child class" "$(value "Enum\\$child" Class)" Printer
 [ -n "$(value "Enum\\$child" Driver)" ] || fail "USBPRINT child without a driver"
 pass "printer: device node, USBPRINT child and queue"
-classify_check 10.77.0.21 1 USBCLASS_PRINTER
+ac_mac=$(add_autoconnect 10.77.0.21 1)
+classify_check 10.77.0.21 1 "Printer $ac_mac Acme Laser 9 Series" USBCLASS_PRINTER
 
 # The holder connects it again: the same hold, no new arrival.
 cli 1 connect 10.77.0.21 1 >/dev/null || fail "second connect of the printer"
@@ -160,7 +228,7 @@ expect "scanner TwainDS" "$(value "$driver\\DeviceData" TwainDS)" 'Vessix Lab Sc
 value "$driver" DeviceID | grep -qx '{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\\[0-9]\{4\}' ||
   fail "scanner DeviceID: $(value "$driver" DeviceID)"
 pass "scanner: still-image device with its WIA and TWAIN names"
-classify_check 10.77.0.21 2 USBCLASS_SCANNER
+classify_check 10.77.0.21 2 "" USBCLASS_SCANNER
 
 # --- 3. The multifunction device, held by PC 2 ----------------------------------
 rc=0
@@ -193,7 +261,7 @@ value "$printers\\Orbit OfficeJet MX Series\\PnPData" DeviceInstanceId | grep -q
 expect "fax queue driver" "$(value "$printers\\Orbit OfficeJet MX Fax" 'Printer Driver')" 'Orbit OfficeJet MX Fax'
 value "$printers\\Orbit OfficeJet MX Fax" Port | grep -qx 'DOT4_0[0-9][0-9]' || fail "fax queue port"
 pass "multifunction device: DOT4 bridge, print, fax and scan functions, two queues"
-classify_check 10.77.0.22 1 USBCLASS_COMPOSITE USBCLASS_STORAGE USBCLASS_DOT4 USBCLASS_PRINTER USBCLASS_SCANNER
+classify_check 10.77.0.22 1 "" USBCLASS_COMPOSITE USBCLASS_STORAGE USBCLASS_DOT4 USBCLASS_PRINTER USBCLASS_SCANNER
 
 # --- 4. A disconnect removes nothing; a new hold plays the arrival again ---------
 cli 1 disconnect 10.77.0.21 1 >/dev/null || fail "disconnect of the printer"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `vessix-cli.exe classify --vid --pid --serial` under Wine: device registry
-# fixtures are imported into the test prefix with Wine's regedit, classified
-# from the real (Wine) registry, and removed again at the end.
+# fixtures and an auto-connect entry are imported into the test prefix with
+# Wine's regedit, classified from the real (Wine) registry, and removed again
+# at the end.
 # Usage: check-classify.sh BUILD_DIR VESSIX_CLI_EXE TESTDATA_DIR
 # Needs the wine_env fixture.
 set -euo pipefail
@@ -23,10 +24,20 @@ cleanup() {
       tr -d '\r' <"$testdata/$f" | sed -n 's/^\[\(.*\)\]$/\1/p' |
         awk -F'\\' '$4 == "Enum" && NF > 6 { NF = 6; OFS = "\\"; $1 = $1 } { print "\n[-" $0 "]" }' | sort -u
     done
+    echo
+    echo "[-$entry]"
   } >"$work/remove.reg"
   "$run" regedit /S "Z:$work/remove.reg" || true
   rm -rf "$work"
 }
+# The composite device's printer and fax on one server, for this user.
+entry='HKEY_CURRENT_USER\Software\Marvex\VUV Eruruz Odozid\Auto-Connect\MAC_00:80:92:10:00:21&Vid_2C1E&Pid_0230&SNo_X3JK004512'
+{
+  printf 'REGEDIT4\n\n[%s]\n' "$entry"
+  printf '"%s"="%s"\n' ServerIP 10.77.0.21 ServerMAC 00:80:92:10:00:21 DeviceVid 2C1E DevicePid 0230 \
+    DeviceSNo X3JK004512 PrinterEnable 1 PrinterName "Orvane MF-640 Series" PrinterPort USB002 FaxEnable 1 \
+    FaxName "Orvane MF-640 Fax" FaxPort USB003
+} >"$work/autoconnect.reg"
 trap cleanup EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -35,6 +46,7 @@ ok() { echo "ok: $*"; }
 for f in "${fixtures[@]}"; do
   "$run" regedit /S "Z:$testdata/$f" || { echo "FAIL: regedit /S $f" >&2; exit 1; }
 done
+"$run" regedit /S "Z:$work/autoconnect.reg" || { echo "FAIL: regedit /S autoconnect.reg" >&2; exit 1; }
 
 # classify ARGS...: sets rc and leaves the JSON in out.json.
 classify() {
@@ -56,8 +68,11 @@ classify --vid 2C1E --pid 0230 --serial X3JK004512
   'Orvane MF-640 Scanner/Orvane MF-640 TWAIN/{6BDD1FC6-810F-11D0-BEC7-08002BE2092F}\0000' ] &&
   ok "composite: scanner entries" || fail "composite scanner: $(cat "$work/out.json")"
 [ "$(jq -r 'keys_unsorted | join(",")' "$work/out.json")" = \
-  USBClass,functions,DeviceIDStr,PrinterName,PrinterPort,FaxName,FaxPort,ScanNameWIA,ScanNameTwain,ScanDeviceID ] &&
+  USBClass,functions,DeviceIDStr,PrinterName,PrinterPort,FaxName,FaxPort,ScanNameWIA,ScanNameTwain,ScanDeviceID,autoconnect ] &&
   ok "the keys in order" || fail "keys: $(jq -c keys_unsorted "$work/out.json")"
+[ "$(field '.autoconnect | map(select(.server_mac == "00:80:92:10:00:21") | "\(.kind) \(.queue) \(.port)") | join(",")')" = \
+  "Printer Orvane MF-640 Series USB002,Fax Orvane MF-640 Fax USB003" ] &&
+  ok "composite: its auto-connect elements" || fail "auto-connect: $(jq -c .autoconnect "$work/out.json")"
 
 classify --vid 1f3a --pid 5511 --serial CN0B1K2C3D
 [ $rc -eq 0 ] && ok "DOT4 multifunction: exit 0" || fail "DOT4 rc=$rc: $(cat "$work/err.txt")"
