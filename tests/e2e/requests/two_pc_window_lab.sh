@@ -11,7 +11,11 @@
 #  4. PC 2 closes its dialog; PC 1 asks for the printer back and PC 2 rejects:
 #     PC 1's dialog says refused, and once closed PC 1 may ask again; the
 #     server still records VXPC2.
-#  5. Both programs end through System > Exit (PC 2 answers the question about
+#  5. PC 2 gives it back (Disconnect), PC 1 connects it again; PC 2 asks and
+#     withdraws with Cancel: PC 1's reply dialog closes unanswered.
+#  6. PC 2 asks again, PC 1 rejects: PC 2's dialog says refused, and once
+#     closed PC 2 may ask again; the server still records VXPC1.
+#  7. Both programs end through System > Exit (PC 1 answers the question about
 #     its held device): the server records no holder.
 # The program runs in Japanese (its language rule), so the texts are the
 # Japanese ones. Run it under `flock /tmp/vx-lab.lock` (ctest does). Exit 77
@@ -262,29 +266,80 @@ vx_pc 1
 vx_screenshot 4-request-again >/dev/null
 pass "Reject: PC 1's dialog says refused, Request available again, VXPC2 keeps the printer"
 
-# 5. Both programs end through System > Exit; PC 2 is asked about its device.
+# 5. PC 2 gives the printer back with Disconnect and PC 1 connects it again;
+#    PC 2 asks and withdraws with Cancel: PC 1's reply dialog closes unanswered.
 vx_pc 2
-vx_auto menu-click --class TMainFm --item 'システム (S)' --item '終了' >/dev/null || fail "no System > Exit on PC 2"
-vx_auto control --class '#32770' --control-class Static \
-  --text '接続中のデバイスがあります。終了すると切断されますが、よろしいですか？' --timeout 10000 >/dev/null ||
-  fail "PC 2's Exit did not ask about the held device"
-vx_screenshot 5-exit-question >/dev/null
-answered=0
-for b in '&Yes' 'はい*' '*Y*'; do
-  vx_auto click --class '#32770' --control-class Button --text "$b" --timeout 2000 >/dev/null 2>&1 && {
-    answered=1
-    break
-  }
-done
-[ "$answered" = 1 ] || fail "cannot answer PC 2's question"
-vx_pc_wait_gone 2 60 || fail "vessix.exe on PC 2 did not end"
-[ "$(held)" = " 0" ] || fail "the printer is still held after PC 2 ended: '$(held)'"
+select_device "$printer*" "off on off"
+press 切断
+wait_line "^  $printer\$" 15 || fail "PC 2's tree still shows the printer held"
+[ "$(held)" = " 0" ] || fail "after PC 2's Disconnect the server records '$(held)'"
 vx_pc 1
-wait_line "^  $printer\$" 20 || fail "PC 1 still shows the printer held"
-vx_screenshot 5-free >/dev/null
-vx_auto menu-click --class TMainFm --item 'システム (S)' --item '終了' >/dev/null || fail "no System > Exit on PC 1"
-vx_pc_wait_gone 1 60 || fail "vessix.exe on PC 1 did not end"
-[ "$(held)" = " 0" ] || fail "the printer is held after both PCs ended: '$(held)'"
+wait_line "^  $printer\$" 20 || fail "PC 1's tree still shows the printer held"
+select_device "$printer" "on off off"
+press 接続
+wait_line "^  $printer \\[ 手動接続： VXPC1 \\]\$" 15 || fail "PC 1's tree does not show the printer held again"
+[ "$(held)" = "VXPC1 2" ] || fail "the server records '$(held)', not 'VXPC1 2'"
+vx_pc 2
+wait_line "^  $printer \\[ 手動接続： VXPC1 \\]\$" 20 || fail "PC 2's tree does not show VXPC1 holding the printer again"
+select_device "$printer*" "on off on"
+press 'USBデバイス*の切断要求'
+wait_dialog_state 1700 "USBデバイスの切断を要求します。"
+vx_pc 1
+reply_dialog "VXPC2 (10.77.0.12)"
+vx_pc 2
+vx_auto click --class TRequestDlg --id 1712 >/dev/null || fail "PC 2's Cancel could not be clicked"
+hidden TRequestDlg 1712 || fail "PC 2's wait dialog stayed after Cancel"
+# Only a refusal gives the Request command back when the dialog closes; after
+# a withdrawal the selection refresh does (the user selects the device again).
+wait_commands "on off off" "PC 2 after Cancel"
+vx_pc 1
+hidden TRequestRecvDlg 1728 || fail "PC 1's reply dialog stayed after PC 2 withdrew"
+[ "$(held)" = "VXPC1 2" ] || fail "after the withdrawal the server records '$(held)', not 'VXPC1 2'"
+vx_screenshot 5-withdrawn >/dev/null
+pass "Disconnect and Connect again; Cancel withdraws PC 2's request and closes PC 1's reply dialog"
+
+# 6. PC 2 asks again and PC 1 rejects: PC 2's dialog says refused, and once
+#    closed PC 2 may ask again.
+vx_pc 2
+select_device "$printer*" "on off on"
+press 'USBデバイス*の切断要求'
+wait_dialog_state 1700 "USBデバイスの切断を要求します。"
+vx_pc 1
+reply_dialog "VXPC2 (10.77.0.12)"
+vx_auto click --class TRequestRecvDlg --id 1729 >/dev/null || fail "Reject could not be clicked"
+hidden TRequestRecvDlg 1728 || fail "PC 1's reply dialog stayed after Reject"
+vx_pc 2
+wait_dialog_state 1702 "切断要求は拒否されました。"
+vx_screenshot 6-refused >/dev/null
+vx_auto click --class TRequestDlg --id 1713 >/dev/null || fail "PC 2's Close could not be clicked"
+hidden TRequestDlg 1713 || fail "PC 2's wait dialog stayed after Close"
+wait_commands "on off on" "PC 2 after the refusal"
+[ "$(held)" = "VXPC1 2" ] || fail "after the refusal the server records '$(held)', not 'VXPC1 2'"
+vx_screenshot 6-request-again >/dev/null
+pass "Reject: PC 2's dialog says refused, Request available again, VXPC1 keeps the printer"
+
+# 7. Both programs end through System > Exit; PC 1 is asked about its device.
+exit_pc() {  # N QUESTION(0/1)
+  vx_pc "$1"
+  vx_auto menu-click --class TMainFm --item 'システム (S)' --item '終了' >/dev/null || fail "no System > Exit on PC $1"
+  if [ "$2" = 1 ]; then
+    vx_auto control --class '#32770' --control-class Static \
+      --text '接続中のデバイスがあります。終了すると切断されますが、よろしいですか？' --timeout 10000 >/dev/null ||
+      fail "PC $1's Exit did not ask about the held device"
+    vx_screenshot 7-exit-question >/dev/null
+    local b
+    for b in '&Yes' 'はい*' '*Y*'; do
+      vx_auto click --class '#32770' --control-class Button --text "$b" --timeout 2000 >/dev/null 2>&1 && break
+    done
+  fi
+  vx_pc_wait_gone "$1" 60 || fail "vessix.exe on PC $1 did not end"
+}
+exit_pc 1 1
+[ "$(held)" = " 0" ] || fail "the printer is still held after PC 1 ended: '$(held)'"
+vx_pc 2
+wait_line "^  $printer\$" 20 || fail "PC 2 still shows the printer held"
+vx_screenshot 7-free >/dev/null
+exit_pc 2 0
 [ "$(ctl devices UDS-A | sed 's/^OK //' | jq -r '[.[] | select(.owner != "")] | length')" = 0 ] ||
   fail "the server records a holder after both PCs ended"
 pass "both programs ended through their close sequence; the server records no holder"
