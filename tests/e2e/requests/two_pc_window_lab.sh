@@ -7,7 +7,8 @@
 #  2. PC 2 clicks Request: its wait dialog (TRequestDlg) waits with Cancel;
 #     PC 1's reply dialog (TRequestRecvDlg) shows the asker, server and device.
 #  3. PC 1 accepts: PC 2's dialog says connected (Close), the server records
-#     VXPC2 with lock type 2 and PC 2's tree offers Disconnect.
+#     VXPC2 with lock type 2; PC 2 offers Disconnect and PC 1 Connect and
+#     Request on the printer that stayed selected.
 #  4. PC 2 closes its dialog; PC 1 asks for the printer back and PC 2 rejects:
 #     PC 1's dialog says refused, and once closed PC 1 may ask again; the
 #     server still records VXPC2.
@@ -235,9 +236,11 @@ echo "$name: Accept to 'connected' on the asking PC: $(ms_since "$t0") ms (polli
 [ "$(held)" = "VXPC2 2" ] || fail "the server records '$(held)' for the printer, not 'VXPC2 2'"
 cli_sees 1 VXPC2
 wait_line "^  $printer \\[ 手動接続： VXPC2 \\]\$" 15 || fail "PC 2's tree does not show the printer held by VXPC2"
+wait_commands "off on off" "PC 2 once connected (the printer still selected)"
 vx_screenshot 3-connected >/dev/null
 vx_pc 1
 wait_line "^  $printer \\[ 手動接続： VXPC2 \\]\$" 20 || fail "PC 1's tree does not show VXPC2 holding the printer"
+wait_commands "on off on" "PC 1 after letting the printer go (still selected)"
 vx_screenshot 3-let-go >/dev/null
 pass "Accept: PC 2's dialog says connected, the server records VXPC2 with lock type 2"
 
@@ -345,6 +348,7 @@ exit_pc 1 1
 [ "$(held)" = " 0" ] || fail "the printer is still held after PC 1 ended: '$(held)'"
 vx_pc 2
 wait_line "^  $printer\$" 20 || fail "PC 2 still shows the printer held"
+wait_commands "on off off" "PC 2 once the printer is free (still selected)"
 vx_screenshot 7-free >/dev/null
 exit_pc 2 0
 [ "$(ctl devices UDS-A | sed 's/^OK //' | jq -r '[.[] | select(.owner != "")] | length')" = 0 ] ||
