@@ -207,7 +207,10 @@ void RequestPresenter::WaitDialogClose() {
       bus::RequestDevice(*server->data->TcpBusHandle, pending_device_no_, kCodeWithdraw, "");
   }
   if (last_reply_refused_) host_.SetRequestEnabled(true);
-  if (reply_state_ == ReplyState::kFailed) host_.RefreshSelection();
+  // After a withdrawal or a failed claim the device is still held by the
+  // other PC: the selection refresh decides the commands again, so the user
+  // can ask once more without first clicking the tree.
+  if (reply_state_ == ReplyState::kFailed || reply_state_ == ReplyState::kWaiting) host_.RefreshSelection();
 }
 
 // ---- Holding side -----------------------------------------------------------------

@@ -202,6 +202,7 @@ TEST_F(Asking, ClosingAfterConnectedSendsNothingAndLeavesTheButton) {
   EXPECT_EQ(b.Sent().size(), 1u);
   EXPECT_FALSE(b.host.request_enabled);
   EXPECT_FALSE(b.wait.shown);
+  EXPECT_EQ(b.host.refreshes, 0);
 }
 
 TEST_F(Asking, ClosingWhileWaitingWithdrawsOnTheFirstServerWithABus) {
@@ -211,6 +212,8 @@ TEST_F(Asking, ClosingWhileWaitingWithdrawsOnTheFirstServerWithABus) {
   EXPECT_EQ(b.Sent(),
             (std::vector<SentRequest>{{"10.0.0.2", 1, 1, "0.0.0.0"}, {"10.0.0.2", 1, 3, "0.0.0.0"}}));
   EXPECT_FALSE(b.timer.running);
+  // The commands are decided again, so Request is offered once more.
+  EXPECT_EQ(b.host.refreshes, 1);
   b.Run(10000);
   EXPECT_EQ(b.presenter->RequestPollCount(), 1);
 }

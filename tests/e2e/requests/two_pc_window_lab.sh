@@ -300,8 +300,8 @@ reply_dialog "VXPC2 (10.77.0.12)"
 vx_pc 2
 vx_auto click --class TRequestDlg --id 1712 >/dev/null || fail "PC 2's Cancel could not be clicked"
 hidden TRequestDlg 1712 || fail "PC 2's wait dialog stayed after Cancel"
-# Only a refusal gives the Request command back when the dialog closes; after
-# a withdrawal the next selection refresh does (step 6 selects the device again).
+# Closing after a withdrawal decides the commands again: PC 2 may ask once more.
+wait_commands "on off on" "PC 2 after the withdrawal"
 vx_pc 1
 hidden TRequestRecvDlg 1728 || fail "PC 1's reply dialog stayed after PC 2 withdrew"
 [ "$(held)" = "VXPC1 2" ] || fail "after the withdrawal the server records '$(held)', not 'VXPC1 2'"
