@@ -23,50 +23,11 @@ lab=$src/lab/net/vx-lab.sh
 exe=${VX_VESSIX_EXE:-$src/build/windows/src/app/win32/vessix.exe}
 auto_exe=${VX_AUTO_EXE:-$src/build/windows/tests/automation/vx-auto.exe}
 name=window_lab
-[ -x "$lab" ] || { echo "$name: no lab script: skipped"; exit 77; }
-[ -f "$exe" ] || { echo "$name: no Windows build of vessix.exe ($exe): skipped"; exit 77; }
-[ -f "$auto_exe" ] || { echo "$name: no automation helper ($auto_exe): skipped"; exit 77; }
-command -v wine >/dev/null || { echo "$name: no Wine: skipped"; exit 77; }
-command -v jq >/dev/null || { echo "$name: no jq: skipped"; exit 77; }
-command -v unshare >/dev/null || { echo "$name: no unshare: skipped"; exit 77; }
+# shellcheck source=../lib/window_steps.sh
+. "$src/tests/e2e/lib/window_steps.sh"
+vx_window_checks
 
-run=$bin/e2e-devices-window
-rm -rf "$run"/pc*/*.log "$run"/pc*/screenshots
-mkdir -p "$run"
-work=$(mktemp -d /tmp/vx-window-lab.XXXXXX)
-pids=()
-was_up=0
-ip netns list 2>/dev/null | grep -qw vxpc1 && was_up=1
-
-# shellcheck source=../lib/pcs.sh
-. "$src/tests/e2e/lib/pcs.sh"
-cleanup() {
-  set +e
-  vx_pcs_stop
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  [ "$was_up" = 1 ] || "$lab" down --kill >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-rc=0
-"$lab" up >"$run/lab.log" 2>&1 || rc=$?
-if [ "$rc" = 77 ]; then echo "$name: the lab cannot be made here: skipped"; exit 77; fi
-[ "$rc" = 0 ] || { cat "$run/lab.log"; exit 1; }
-
-fail() {
-  echo "$name: FAIL: $*" >&2
-  for n in 1 2; do
-    [ -f "$run/pc$n/wine/env" ] || continue
-    vx_pc "$n" 2>/dev/null && vx_screenshot "failed" >/dev/null 2>&1
-    echo "--- PC $n's tree" >&2
-    vx_tree_lines TMainFm --id 120 >&2 2>/dev/null || true
-  done
-  for f in "$run"/*.log "$run"/pc*/*.log; do echo "--- $f"; tail -15 "$f"; done >&2
-  exit 1
-}
-pass() { echo "$name: ok: $*"; }
+vx_window_lab_up "$bin/e2e-devices-window"
 
 cat >"$run/servers.json" <<'JSON'
 {"interface": "eth0", "announce_interval": 2, "servers": [
@@ -84,13 +45,7 @@ cat >"$run/servers.json" <<'JSON'
      "product": "Vault", "serial": "SN-B1"}]}
 ]}
 JSON
-ip netns exec vxsrv "$uds" --config "$run/servers.json" --control 7702 >"$run/uds.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do grep -q ready "$run/uds.log" 2>/dev/null && break; sleep 0.1; done
-grep -q ready "$run/uds.log" || fail "vx-uds did not start"
-ctl() {  # a control command to vx-uds; prints its reply line
-  ip netns exec vxsrv bash -c 'exec 3<>/dev/tcp/127.0.0.1/7702; printf "%s\n" "$1" >&3; IFS= read -r line <&3; echo "$line"' _ "$*"
-}
+vx_window_uds 7702
 # The server's record of one device: "owner lock_type".
 held() { ctl devices UDS-A | sed 's/^OK //' | jq -r --argjson n "$2" '.[] | select(.device_no == $n) | "\(.owner) \(.lock_type)"'; }
 
@@ -101,33 +56,6 @@ for n in 1 2; do
 done
 for n in 1 2; do vx_pc_start "$n" || fail "vessix.exe on PC $n"; done
 
-tree() { vx_tree_lines TMainFm --id 120; }
-wait_line() {  # PATTERN SECONDS: the current PC's tree has a line matching (grep -E)
-  local i
-  for ((i = 0; i < $2 * 4; i++)); do
-    tree >"$work/tree.txt" 2>/dev/null || true
-    grep -qE -- "$1" "$work/tree.txt" && return 0
-    sleep 0.25
-  done
-  return 1
-}
-# "on" or "off" for each of Connect, Disconnect and Request on the tool bar.
-commands() {
-  vx_auto toolbar --class TMainFm | jq -r '[.toolbars[].buttons[] | select(.hidden | not) |
-    {t: (.text | gsub("\r"; "") | gsub("\n"; "/")), e: .enabled}] as $b |
-    ["接続", "切断", "USBデバイス/の切断要求"] | map(. as $t | ($b[] | select(.t == $t) | if .e then "on" else "off" end)) | join(" ")'
-}
-select_device() {  # SERVER-PATTERN DEVICE-PATTERN EXPECTED-COMMANDS
-  vx_auto tree-click --class TMainFm --id 120 --node "$1" --node "$2" >/dev/null || fail "cannot click $2"
-  local i got=
-  for ((i = 0; i < 40; i++)); do
-    got=$(commands 2>/dev/null || true)
-    [ "$got" = "$3" ] && return 0
-    sleep 0.25
-  done
-  fail "after selecting $2 the commands are '$got', not '$3'"
-}
-press() { vx_auto press --class TMainFm --button "$1" --wm-command >/dev/null || fail "cannot press $1"; }
 # Presses Connect and waits until the tree shows DEVICE held by VXPC1; prints
 # the time from the click to the refreshed tree. The helper's press returns
 # only once the program has handled it (or after 1.5 s), so it runs beside

@@ -32,51 +32,12 @@ lab=$src/lab/net/vx-lab.sh
 exe=${VX_VESSIX_EXE:-$src/build/windows/src/app/win32/vessix.exe}
 auto_exe=${VX_AUTO_EXE:-$src/build/windows/tests/automation/vx-auto.exe}
 name=two_pc_window_lab
-[ -x "$lab" ] || { echo "$name: no lab script: skipped"; exit 77; }
-[ -f "$exe" ] || { echo "$name: no Windows build of vessix.exe ($exe): skipped"; exit 77; }
-[ -f "$auto_exe" ] || { echo "$name: no automation helper ($auto_exe): skipped"; exit 77; }
-command -v wine >/dev/null || { echo "$name: no Wine: skipped"; exit 77; }
-command -v jq >/dev/null || { echo "$name: no jq: skipped"; exit 77; }
-command -v unshare >/dev/null || { echo "$name: no unshare: skipped"; exit 77; }
+# shellcheck source=../lib/window_steps.sh
+. "$src/tests/e2e/lib/window_steps.sh"
+vx_window_checks
 
-run=$bin/e2e-requests-two-pc
-rm -rf "$run"/pc*/*.log "$run"/pc*/screenshots
-mkdir -p "$run"
-work=$(mktemp -d /tmp/vx-two-pc-lab.XXXXXX)
-pids=()
-was_up=0
-ip netns list 2>/dev/null | grep -qw vxpc1 && was_up=1
-
-# shellcheck source=../lib/pcs.sh
-. "$src/tests/e2e/lib/pcs.sh"
+vx_window_lab_up "$bin/e2e-requests-two-pc"
 export VX_CLI=$cli
-cleanup() {
-  set +e
-  vx_pcs_stop
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
-  [ "$was_up" = 1 ] || "$lab" down --kill >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-rc=0
-"$lab" up >"$run/lab.log" 2>&1 || rc=$?
-if [ "$rc" = 77 ]; then echo "$name: the lab cannot be made here: skipped"; exit 77; fi
-[ "$rc" = 0 ] || { cat "$run/lab.log"; exit 1; }
-
-fail() {
-  echo "$name: FAIL: $*" >&2
-  for n in 1 2; do
-    [ -f "$run/pc$n/wine/env" ] || continue
-    vx_pc "$n" 2>/dev/null && vx_screenshot "failed" >/dev/null 2>&1
-    echo "--- PC $n's tree" >&2
-    vx_tree_lines TMainFm --id 120 >&2 2>/dev/null || true
-  done
-  for f in "$run"/*.log "$run"/pc*/*.log; do echo "--- $f"; tail -15 "$f"; done >&2
-  exit 1
-}
-pass() { echo "$name: ok: $*"; }
 
 cat >"$run/servers.json" <<'JSON'
 {"interface": "eth0", "announce_interval": 2, "servers": [
@@ -88,13 +49,7 @@ cat >"$run/servers.json" <<'JSON'
      "product": "Scan 3", "serial": "SN-A2"}]}
 ]}
 JSON
-ip netns exec vxsrv "$uds" --config "$run/servers.json" --control 7702 >"$run/uds.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 1 100); do grep -q ready "$run/uds.log" 2>/dev/null && break; sleep 0.1; done
-grep -q ready "$run/uds.log" || fail "vx-uds did not start"
-ctl() {  # a control command to vx-uds; prints its reply line
-  ip netns exec vxsrv bash -c 'exec 3<>/dev/tcp/127.0.0.1/7702; printf "%s\n" "$1" >&3; IFS= read -r line <&3; echo "$line"' _ "$*"
-}
+vx_window_uds 7702
 # The server's record of the printer: "owner lock_type".
 held() { ctl devices UDS-A | sed 's/^OK //' | jq -r '.[] | select(.device_no == 1) | "\(.owner) \(.lock_type)"'; }
 # The printer's holder as vessix-cli in PC N lists it (what the PCs read from the server).
@@ -118,37 +73,6 @@ for n in 1 2; do
 done
 for n in 1 2; do vx_pc_start "$n" || fail "vessix.exe on PC $n"; done
 
-tree() { vx_tree_lines TMainFm --id 120; }
-wait_line() {  # PATTERN SECONDS: the current PC's tree has a line matching (grep -E)
-  local i
-  for ((i = 0; i < $2 * 4; i++)); do
-    tree >"$work/tree.txt" 2>/dev/null || true
-    grep -qE -- "$1" "$work/tree.txt" && return 0
-    sleep 0.25
-  done
-  return 1
-}
-# "on" or "off" for each of Connect, Disconnect and Request on the tool bar
-# (a hidden button is left out).
-commands() {
-  vx_auto toolbar --class TMainFm | jq -r '[.toolbars[].buttons[] | select(.hidden | not) |
-    {t: (.text | gsub("\r"; "") | gsub("\n"; "/")), e: .enabled}] as $b |
-    ["接続", "切断", "USBデバイス/の切断要求"] | map(. as $t | ($b[] | select(.t == $t) | if .e then "on" else "off" end)) | join(" ")'
-}
-wait_commands() {  # EXPECTED WHAT: the current PC's tool bar comes to offer EXPECTED
-  local i got=
-  for ((i = 0; i < 40; i++)); do
-    got=$(commands 2>/dev/null || true)
-    [ "$got" = "$1" ] && return 0
-    sleep 0.25
-  done
-  fail "$2: the commands are '$got', not '$1'"
-}
-select_device() {  # DEVICE-PATTERN EXPECTED-COMMANDS
-  vx_auto tree-click --class TMainFm --id 120 --node 'UDS-A - *' --node "$1" >/dev/null || fail "cannot click $1"
-  wait_commands "$2" "after selecting $1"
-}
-press() { vx_auto press --class TMainFm --button "$1" --wm-command >/dev/null || fail "cannot press $1"; }
 text_of() {  # CLASS ID: a control's text
   vx_auto control --class "$1" --id "$2" | vx_json .text
 }
@@ -193,7 +117,7 @@ pass "both PCs list the printer on '$server'"
 
 # 1. PC 1 connects the printer through its window; PC 2 sees it held, may ask.
 vx_pc 1
-select_device "$printer" "on off off"
+select_device 'UDS-A - *' "$printer" "on off off"
 press 接続
 wait_line "^  $printer \\[ 手動接続： VXPC1 \\]\$" 15 || fail "PC 1's tree does not show the printer held by VXPC1"
 wait_commands "off on off" "PC 1 after the connect"
@@ -202,7 +126,7 @@ cli_sees 2 VXPC1
 vx_screenshot 1-connected >/dev/null
 vx_pc 2
 wait_line "^  $printer \\[ 手動接続： VXPC1 \\]\$" 20 || fail "PC 2's tree does not show VXPC1 holding the printer"
-select_device "$printer*" "on off on"
+select_device 'UDS-A - *' "$printer*" "on off on"
 vx_screenshot 1-sees-holder >/dev/null
 pass "PC 1 connected the printer (VXPC1, lock type 2); PC 2 shows the holder and offers Request"
 
@@ -248,9 +172,9 @@ pass "Accept: PC 2's dialog says connected, the server records VXPC2 with lock t
 vx_pc 2
 vx_auto click --class TRequestDlg --id 1713 >/dev/null || fail "PC 2's Close could not be clicked"
 hidden TRequestDlg 1713 || fail "PC 2's wait dialog stayed after Close"
-select_device "$printer*" "off on off"
+select_device 'UDS-A - *' "$printer*" "off on off"
 vx_pc 1
-select_device "$printer*" "on off on"
+select_device 'UDS-A - *' "$printer*" "on off on"
 press 'USBデバイス*の切断要求'
 wait_dialog_state 1700 "USBデバイスの切断を要求します。"
 wait_dialog_shows VXPC2
@@ -280,19 +204,19 @@ pass "Reject: PC 1's dialog says refused, Request available again, VXPC2 keeps t
 # 5. PC 2 gives the printer back with Disconnect and PC 1 connects it again;
 #    PC 2 asks and withdraws with Cancel: PC 1's reply dialog closes unanswered.
 vx_pc 2
-select_device "$printer*" "off on off"
+select_device 'UDS-A - *' "$printer*" "off on off"
 press 切断
 wait_line "^  $printer\$" 15 || fail "PC 2's tree still shows the printer held"
 [ "$(held)" = " 0" ] || fail "after PC 2's Disconnect the server records '$(held)'"
 vx_pc 1
 wait_line "^  $printer\$" 20 || fail "PC 1's tree still shows the printer held"
-select_device "$printer" "on off off"
+select_device 'UDS-A - *' "$printer" "on off off"
 press 接続
 wait_line "^  $printer \\[ 手動接続： VXPC1 \\]\$" 15 || fail "PC 1's tree does not show the printer held again"
 [ "$(held)" = "VXPC1 2" ] || fail "the server records '$(held)', not 'VXPC1 2'"
 vx_pc 2
 wait_line "^  $printer \\[ 手動接続： VXPC1 \\]\$" 20 || fail "PC 2's tree does not show VXPC1 holding the printer again"
-select_device "$printer*" "on off on"
+select_device 'UDS-A - *' "$printer*" "on off on"
 press 'USBデバイス*の切断要求'
 wait_dialog_state 1700 "USBデバイスの切断を要求します。"
 vx_pc 1
@@ -311,7 +235,7 @@ pass "Disconnect and Connect again; Cancel withdraws PC 2's request and closes P
 # 6. PC 2 asks again and PC 1 rejects: PC 2's dialog says refused, and once
 #    closed PC 2 may ask again.
 vx_pc 2
-select_device "$printer*" "on off on"
+select_device 'UDS-A - *' "$printer*" "on off on"
 press 'USBデバイス*の切断要求'
 wait_dialog_state 1700 "USBデバイスの切断を要求します。"
 vx_pc 1
