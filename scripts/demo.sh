@@ -91,9 +91,11 @@ ip netns exec vxpc1 setsid "$native/lab/busd/vx-busd" --name VXPC1 --listen 127.
   >"$demo/vx-busd.log" 2>&1 </dev/null &
 echo $! >"$demo/vx-busd.pid"
 
-# Wine inside PC 1, on the caller's display or a private Xvfb.
+# Wine inside PC 1, on the caller's display or a private Xvfb, with the host
+# name vxpc1: Windows' computer name is then VXPC1, the name PC 1's driver
+# claims devices under, so the program sees what it connects as its own.
 if [ -n "${DISPLAY:-}" ]; then export VX_WINE_DISPLAY=$DISPLAY; fi
-VX_WINE_NETNS=vxpc1 "$root/tests/wine/wine-env.sh" start "$demo" >/dev/null
+VX_WINE_NETNS=vxpc1 VX_WINE_HOSTNAME=vxpc1 "$root/tests/wine/wine-env.sh" start "$demo" >/dev/null
 # shellcheck disable=SC1091
 . "$demo/wine/env"
 export DISPLAY
