@@ -3,25 +3,12 @@
 #include <string>
 
 #include "busdriver/records.h"
+#include "devices/device_commands.h"
 #include "devices/device_ops.h"
 #include "platform/trace.h"
 #include "ui/texts.h"
 
 namespace vx::requests {
-
-namespace {
-
-devices::DeviceRef RefOf(const model::DeviceData& d) {
-  devices::DeviceRef ref;
-  ref.device_no = d.DeviceNo;
-  ref.usb_class = d.Class;
-  ref.product = d.Product;
-  ref.serial = d.SerialNo;
-  ref.display_name = d.DisplayName;
-  return ref;
-}
-
-}  // namespace
 
 RequestPresenter::RequestPresenter(RequestPorts ports, RequestOptions options)
     : tree_(ports.tree),
@@ -164,7 +151,7 @@ void RequestPresenter::Poll() {
     return;
   }
   if (free_device) {
-    const devices::DeviceRef ref = RefOf(*free_device);
+    const devices::DeviceRef ref = devices::RefOf(*free_device);
     const devices::ConnectResult result = devices::ConnectDevice(*free_bus, ref, options_.claim_notice);
     poll_count_ = 0;
     polling_ = false;
