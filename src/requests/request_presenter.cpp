@@ -162,7 +162,7 @@ void RequestPresenter::Poll() {
     TraceLine(std::string("Request : the freed device could not be taken : ") +
               devices::ConnectResultName(result));
     if (options_.japanese)
-      host_.ShowMessage(std::string(ui::Text("Japanese", ui::TextId::Request_MsgClaimFailed)));
+      host_.ShowMessage(std::string(ui::Text("Japanese", ui::TextId::Msg_ConnectFailed)));
     if (wait_.IsShown()) SetReplyState(ReplyState::kFailed);
     return;
   }
@@ -306,7 +306,7 @@ void RequestPresenter::AcceptBtnClick() {
   if (!released) {
     TraceLine("Request : release failed : " + reply_device_no_);
     if (options_.japanese)
-      host_.ShowMessage(std::string(ui::Text("Japanese", ui::TextId::Request_MsgReleaseFailed)));
+      host_.ShowMessage(std::string(ui::Text("Japanese", ui::TextId::Msg_DisconnectFailed)));
   }
   list_.Clear();
   show_reply_pending_ = false;

@@ -89,7 +89,8 @@ enum class TextId : uint16_t {
   Msg_Reboot,
   Msg_NoNetwork,
   Msg_HeldDevices,
-  // --- Messages of the device commands (Japanese interface only) ---
+  // --- Messages of the device commands and the sharing requests (Japanese
+  // interface only) ---
   Msg_StorageServerMode,
   Msg_ConnectFailed,
   Msg_StorageInUse,
@@ -113,9 +114,6 @@ enum class TextId : uint16_t {
   RequestRecvDlg_Question,
   RequestRecvDlg_AcceptBtn,
   RequestRecvDlg_RejectBtn,
-  // --- Sharing requests: messages (Japanese only) ---
-  Request_MsgClaimFailed,
-  Request_MsgReleaseFailed,
 
   kCount  // not a text: the number of ids
 };

@@ -82,7 +82,6 @@ constexpr TextEntry kEntries[] = {
     {RequestRecvDlg_Question, "Note : Click \"Accept\" will disconnect the device right now."},
     {RequestRecvDlg_AcceptBtn, "Accept"},
     {RequestRecvDlg_RejectBtn, "Reject"},
-    // Request_MsgClaimFailed and Request_MsgReleaseFailed exist only in Japanese.
 };
 
 }  // namespace

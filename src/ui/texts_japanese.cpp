@@ -89,8 +89,6 @@ constexpr TextEntry kEntries[] = {
     {RequestRecvDlg_Question, "【注意】［承諾］をクリックすると、すぐにUSBデバイスを切断します。"},
     {RequestRecvDlg_AcceptBtn, "承諾"},
     {RequestRecvDlg_RejectBtn, "拒否"},
-    {Request_MsgClaimFailed, "USBデバイスの接続に失敗しました。"},
-    {Request_MsgReleaseFailed, "USBデバイスの切断に失敗しました。"},
 };
 
 }  // namespace
